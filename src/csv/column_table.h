@@ -42,7 +42,7 @@ const char* column_prefix(const ColumnDef& column, int pass, uint16_t model);
 
 // The slot that `column` prints in `pass`: value_index, plus ENGINE_STRIDE x pass for a
 // per-engine column. DIF_COLUMN for the DIF row (which prints dif[pass]); ABSENT_SLOT when
-// the slot would lie at or beyond VALUE_SLOTS.
+// the slot would lie at or beyond VALUE_SLOTS, or when `pass` is neither 0 nor 1.
 int32_t column_slot(const ColumnDef& column, int pass);
 
 }  // namespace datmend
