@@ -123,8 +123,7 @@ File open_for_reading(const std::string& path, int* error) {
 }
 
 File create_for_writing(const std::string& path, int* error) {
-  const int fd =
-      ::open(native_path(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  const int fd = ::open(native_path(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) {
     *error = record(errno);
     return File();
@@ -145,8 +144,8 @@ bool file_size(const File& file, uint64_t* size, int* error) {
 int64_t read_bytes(const File& file, void* buffer, size_t count, int* error) {
   size_t done = 0;
   while (done < count) {
-    const ssize_t got = ::read(static_cast<int>(file.handle()), static_cast<char*>(buffer) + done,
-                               count - done);
+    const ssize_t got =
+        ::read(static_cast<int>(file.handle()), static_cast<char*>(buffer) + done, count - done);
     if (got < 0) {
       if (errno == EINTR) continue;
       *error = record(errno);

@@ -170,7 +170,9 @@ std::vector<uint8_t> encode_region(const FlightSpec& flight, std::vector<uint32_
 
 }  // namespace
 
-std::vector<uint8_t> encode_flight(const FlightSpec& flight) { return encode_region(flight, nullptr); }
+std::vector<uint8_t> encode_flight(const FlightSpec& flight) {
+  return encode_region(flight, nullptr);
+}
 
 BuiltFile build_data_file(const DataFileSpec& spec) {
   BuiltFile built;
@@ -195,8 +197,8 @@ BuiltFile build_data_file(const DataFileSpec& spec) {
                             std::to_string(spec.config_word) + "," + spec.firmware_version);
   }
   for (size_t i = 0; i < spec.flights.size(); ++i) {
-    const uint16_t words = spec.flights[i].length_words.value_or(
-        static_cast<uint16_t>(regions[i].size() / 2));
+    const uint16_t words =
+        spec.flights[i].length_words.value_or(static_cast<uint16_t>(regions[i].size() / 2));
     header += header_record("D," + std::to_string(spec.flights[i].flight_number) + "," +
                             std::to_string(words));
   }
@@ -218,7 +220,8 @@ std::vector<uint8_t> build_bytes(const DataFileSpec& spec) { return build_data_f
 
 void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 

@@ -30,13 +30,13 @@ uint8_t header_checksum(std::string_view body);
 // One data record, described by what it changes.
 struct RecordSpec {
   uint8_t repeat_count = 0;
-  std::map<int, uint8_t> deltas;  // slot -> delta byte (0 marks the slot not available)
-  std::map<int, uint8_t> scales;  // slot (0-7 or 24-31) -> scale byte
-  std::set<int> negative;         // slots whose sign flag is set
-  uint8_t extra_decode_flags = 0;   // presence bits of flag bytes that stay empty
-  uint8_t extra_sign_presence = 0;  // likewise for sign-flag bytes
-  std::optional<ChecksumForm> form;   // default: the flight's
-  std::optional<uint8_t> checksum;    // a fixed checksum byte instead of the computed one
+  std::map<int, uint8_t> deltas;     // slot -> delta byte (0 marks the slot not available)
+  std::map<int, uint8_t> scales;     // slot (0-7 or 24-31) -> scale byte
+  std::set<int> negative;            // slots whose sign flag is set
+  uint8_t extra_decode_flags = 0;    // presence bits of flag bytes that stay empty
+  uint8_t extra_sign_presence = 0;   // likewise for sign-flag bytes
+  std::optional<ChecksumForm> form;  // default: the flight's
+  std::optional<uint8_t> checksum;   // a fixed checksum byte instead of the computed one
 
   RecordSpec& repeat(uint8_t count);
   RecordSpec& delta(int slot, uint8_t byte, bool subtract = false);
@@ -64,7 +64,7 @@ struct FlightSpec {
   std::vector<RecordSpec> records;
   std::vector<uint8_t> trailing;  // bytes after the last record, inside the region
   ChecksumForm form = ChecksumForm::kSum;
-  std::optional<uint8_t> header_checksum;       // a fixed header checksum byte
+  std::optional<uint8_t> header_checksum;        // a fixed header checksum byte
   std::optional<uint16_t> header_flight_number;  // the header's number, if not the entry's
   std::optional<uint16_t> length_words;          // the "$D" length, if not the region's own
   bool pad_to_even = true;  // add one zero byte when the region's length is odd
@@ -95,8 +95,8 @@ struct DataFileSpec {
 struct BuiltFile {
   std::vector<uint8_t> bytes;
   uint32_t data_start = 0;
-  std::vector<uint32_t> flight_offsets;  // where each region starts
-  std::vector<uint32_t> flight_sizes;    // bytes of each region
+  std::vector<uint32_t> flight_offsets;               // where each region starts
+  std::vector<uint32_t> flight_sizes;                 // bytes of each region
   std::vector<std::vector<uint32_t>> record_offsets;  // where each record of each flight starts
   // Position of the "$C" record's first byte, or npos.
   size_t config_offset = std::string::npos;

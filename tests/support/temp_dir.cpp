@@ -41,11 +41,14 @@ TempDir::~TempDir() {
   fs::remove_all(path_, error);
 }
 
-std::string TempDir::file(const std::string& name) const { return (fs::path(path_) / name).string(); }
+std::string TempDir::file(const std::string& name) const {
+  return (fs::path(path_) / name).string();
+}
 
 void TempDir::write(const std::string& name, const std::vector<uint8_t>& bytes) const {
   std::ofstream out(file(name), std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + name);
 }
 
