@@ -1,0 +1,348 @@
+// Times the real datmend program as a whole process on the inputs that bench_inputs wrote,
+// against the floor of one cp of the same CSV files into a new directory, and prints a
+// Markdown report on standard output.
+// Usage: bench_runner --program <datmend> [--runs N] [--only <case>]... <scratch directory>
+// Per case: one untimed run that warms the cache and checks the output (one CSV file per
+// flight, the expected number of rows), then N timed runs of the conversion, each on new
+// files, each followed by a timed cp; the medians are reported. Dirty pages are written
+// out (sync) before every timed step, so no step pays for the one before.
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <exception>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bench_cases.h"
+#include "child_process.h"
+#include "output_dir.h"
+
+namespace {
+
+using datmend::bench::BenchCase;
+using datmend::bench::CaseKind;
+using datmend::bench::ChildCommand;
+using datmend::bench::ChildRun;
+
+constexpr uint64_t kHeaderLines = 7;  // six header lines and the column-name row
+constexpr double kMiB = 1024.0 * 1024.0;
+
+struct RunnerOptions {
+  std::string program;
+  std::string scratch;
+  int runs = 5;
+  std::vector<std::string> only;
+};
+
+struct Result {
+  const BenchCase* bench_case = nullptr;
+  std::string error;  // empty when every run worked and the output checked
+  uint64_t csv_files = 0;
+  uint64_t csv_bytes = 0;
+  double wall = 0;     // medians, in seconds
+  double cp_wall = 0;  // 0 when not measured
+  uint64_t max_rss = 0;
+};
+
+double median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const size_t mid = values.size() / 2;
+  return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+std::string format(const char* fmt, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, fmt, value);
+  return text;
+}
+
+std::string with_commas(uint64_t value) {
+  const std::string digits = std::to_string(value);
+  std::string text;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) text += ',';
+    text += digits[i];
+  }
+  return text;
+}
+
+// What went wrong with a run, or the empty text when it exited with status 0.
+std::string failure(const ChildRun& run, const std::string& what, const std::string& out_path) {
+  if (run.exit_status == 0) return "";
+  if (run.signal != 0) return what + " was killed by signal " + std::to_string(run.signal);
+  if (run.exit_status < 0) return what + " could not be started";
+  // datmend prints the path of each file, then the message that stopped it.
+  std::ifstream in(out_path);
+  std::string line;
+  std::string last;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) last = line;
+  }
+  return what + " exited with status " + std::to_string(run.exit_status) + ": " + last;
+}
+
+// Checks the CSV files of the warm-up run against what bench_inputs put in.
+std::string check_output(const BenchCase& c, const datmend::bench::CsvFiles& csv) {
+  if (csv.names.size() != c.flights) {
+    return "expected " + std::to_string(c.flights) + " CSV files, found " +
+           std::to_string(csv.names.size());
+  }
+  const uint64_t rows = csv.lines - kHeaderLines * csv.names.size();
+  if (csv.lines < kHeaderLines * csv.names.size() || rows != c.rows) {
+    return "expected " + with_commas(c.rows) + " data rows, found " + with_commas(rows);
+  }
+  return "";
+}
+
+Result measure(const BenchCase& c, const RunnerOptions& options) {
+  Result result;
+  result.bench_case = &c;
+  const std::string dir = options.scratch + "/" + c.name;
+  const std::string cp_dir = options.scratch + "/" + c.name + ".cp";
+  const std::string out_path = options.scratch + "/" + c.name + ".out";
+  const ChildCommand convert{{options.program, c.pattern}, dir, out_path};
+
+  datmend::bench::remove_csv_files(dir);
+  datmend::bench::remove_dir(cp_dir);
+  const ChildRun warm = run_child(convert);
+  result.error = failure(warm, "datmend", out_path);
+  if (!result.error.empty()) return result;
+  const datmend::bench::CsvFiles csv = datmend::bench::find_csv_files(dir, true);
+  result.error = check_output(c, csv);
+  if (!result.error.empty()) return result;
+  result.csv_files = csv.names.size();
+  result.csv_bytes = csv.bytes;
+
+  ChildCommand copy{{"cp"}, dir, ""};
+  copy.argv.insert(copy.argv.end(), csv.names.begin(), csv.names.end());
+  copy.argv.push_back(cp_dir);
+
+  std::vector<double> walls;
+  std::vector<double> cp_walls;
+  for (int run = 0; run < options.runs; ++run) {
+    datmend::bench::remove_csv_files(dir);
+    datmend::bench::remove_dir(cp_dir);
+    sync();
+    const ChildRun converted = run_child(convert);
+    result.error = failure(converted, "datmend", out_path);
+    if (!result.error.empty()) return result;
+    walls.push_back(converted.wall_seconds);
+    result.max_rss = std::max(result.max_rss, converted.max_rss_bytes);
+    if (c.kind == CaseKind::kLinearity) continue;
+
+    datmend::bench::make_empty_dir(cp_dir);
+    sync();
+    const ChildRun copied = run_child(copy);
+    result.error = failure(copied, "cp", "/dev/null");
+    if (!result.error.empty()) return result;
+    cp_walls.push_back(copied.wall_seconds);
+  }
+  datmend::bench::remove_csv_files(dir);
+  datmend::bench::remove_dir(cp_dir);
+  result.wall = median(walls);
+  result.cp_wall = median(cp_walls);
+  return result;
+}
+
+std::string cpu_model() {
+  std::ifstream in("/proc/cpuinfo");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("model name", 0) == 0) {
+      const size_t colon = line.find(':');
+      if (colon != std::string::npos) return line.substr(line.find_first_not_of(' ', colon + 1));
+    }
+  }
+  return "unknown CPU";
+}
+
+std::string machine_line(int runs) {
+  char date[64];
+  const std::time_t now = std::time(nullptr);
+  std::strftime(date, sizeof date, "%Y-%m-%d %H:%M %Z", std::localtime(&now));
+  utsname system{};
+  uname(&system);
+  const char* tz = std::getenv("TZ");
+  return std::string(date) + "; " + cpu_model() + ", " +
+         std::to_string(sysconf(_SC_NPROCESSORS_ONLN)) + " cores (nproc); " + system.sysname + " " +
+         system.release + "; TZ " + (tz && *tz ? tz : "unset (system zone)") + "; median of " +
+         std::to_string(runs) + " runs.";
+}
+
+std::string case_label(const BenchCase& c) {
+  return c.name + " (" + with_commas(c.files) + (c.files == 1 ? " file, " : " files, ") +
+         with_commas(c.flights) + " flights)";
+}
+
+void print_results(const std::vector<Result>& results) {
+  std::puts(
+      "| case | input | CSV written | rows | wall | input MB/s | rows/s | CSV MB/s | peak RSS "
+      "| cp floor | wall / cp |");
+  std::puts("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|");
+  for (const Result& r : results) {
+    const BenchCase& c = *r.bench_case;
+    if (c.kind == CaseKind::kLinearity) continue;
+    if (!r.error.empty()) {
+      std::printf("| %s | %s MB | failed: %s | | | | | | | | |\n", case_label(c).c_str(),
+                  format("%.1f", c.input_bytes / 1e6).c_str(), r.error.c_str());
+      continue;
+    }
+    std::printf(
+        "| %s | %.1f MB | %.1f MB in %s files | %s | %.3f s | %.1f | %.2f M | %.0f | "
+        "%.1f MiB | %.3f s | %.2f |\n",
+        case_label(c).c_str(), c.input_bytes / 1e6, r.csv_bytes / 1e6,
+        with_commas(r.csv_files).c_str(), with_commas(c.rows).c_str(), r.wall,
+        c.input_bytes / 1e6 / r.wall, c.rows / 1e6 / r.wall, r.csv_bytes / 1e6 / r.wall,
+        r.max_rss / kMiB, r.cp_wall, r.wall / r.cp_wall);
+  }
+}
+
+void print_target(const std::string& what, const std::string& measured, bool met) {
+  std::printf("| %s | %s | %s |\n", what.c_str(), measured.c_str(), met ? "met" : "NOT MET");
+}
+
+// The linearity cases with the large case they were cut from, smallest first.
+std::vector<const Result*> linearity_series(const std::vector<Result>& results) {
+  std::vector<const Result*> series;
+  for (const Result& r : results) {
+    if (r.bench_case->kind == CaseKind::kLinearity && r.error.empty()) series.push_back(&r);
+  }
+  if (series.empty()) return series;
+  const std::string& first = series.front()->bench_case->name;
+  const std::string prefix = first.substr(0, first.find('-') + 1);
+  for (const Result& r : results) {
+    if (r.bench_case->kind == CaseKind::kLarge && r.error.empty() &&
+        r.bench_case->name.rfind(prefix, 0) == 0) {
+      series.push_back(&r);
+    }
+  }
+  std::sort(series.begin(), series.end(), [](const Result* a, const Result* b) {
+    return a->bench_case->rows < b->bench_case->rows;
+  });
+  return series;
+}
+
+double ns_per_row(const Result& r) {
+  return r.wall * 1e9 / static_cast<double>(r.bench_case->rows);
+}
+
+void print_targets(const std::vector<Result>& results) {
+  std::puts("| target | measured | |");
+  std::puts("|---|---:|---|");
+  for (const Result& r : results) {
+    const BenchCase& c = *r.bench_case;
+    if (c.kind == CaseKind::kLinearity || !r.error.empty()) continue;
+    const double limit = static_cast<double>(c.largest_input_bytes) + 4 * kMiB;
+    if (c.kind == CaseKind::kLarge) {
+      const double rate = r.csv_bytes / 1e6 / r.wall;
+      print_target(c.name + ": CSV output >= 1000 MB/s", format("%.0f MB/s", rate), rate >= 1000);
+      print_target(c.name + ": wall <= 3.5 x cp", format("%.2f x", r.wall / r.cp_wall),
+                   r.wall <= 3.5 * r.cp_wall);
+    } else {
+      print_target(c.name + ": wall <= 2 x cp", format("%.2f x", r.wall / r.cp_wall),
+                   r.wall <= 2 * r.cp_wall);
+    }
+    print_target(
+        c.name + ": peak RSS <= largest input + 4 MiB (" + format("%.1f MiB", limit / kMiB) + ")",
+        format("%.1f MiB", r.max_rss / kMiB), static_cast<double>(r.max_rss) <= limit);
+  }
+  const std::vector<const Result*> series = linearity_series(results);
+  if (series.size() >= 2) {
+    const double first = ns_per_row(*series.front());
+    const double last = ns_per_row(*series.back());
+    print_target("time linear in rows: ns/row of " + series.back()->bench_case->name +
+                     " within 15% of " + series.front()->bench_case->name,
+                 format("%+.1f%%", (last / first - 1) * 100), last <= first * 1.15);
+  }
+}
+
+void print_linearity(const std::vector<Result>& results) {
+  const std::vector<const Result*> series = linearity_series(results);
+  if (series.empty()) return;
+  std::puts("| case | rows | wall | ns per row | vs the smallest |");
+  std::puts("|---|---:|---:|---:|---:|");
+  const double base = ns_per_row(*series.front());
+  for (const Result* r : series) {
+    std::printf("| %s | %s | %.3f s | %.1f | %.2f |\n", case_label(*r->bench_case).c_str(),
+                with_commas(r->bench_case->rows).c_str(), r->wall, ns_per_row(*r),
+                ns_per_row(*r) / base);
+  }
+}
+
+int usage() {
+  std::fputs(
+      "usage: bench_runner --program <datmend> [--runs N] [--only <case>]... <scratch dir>\n",
+      stderr);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  RunnerOptions options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--program" && i + 1 < argc) {
+      options.program = argv[++i];
+    } else if (arg == "--runs" && i + 1 < argc) {
+      options.runs = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--only" && i + 1 < argc) {
+      options.only.emplace_back(argv[++i]);
+    } else if (!arg.empty() && arg[0] != '-' && options.scratch.empty()) {
+      options.scratch = arg;
+    } else {
+      return usage();
+    }
+  }
+  if (options.program.empty() || options.scratch.empty()) return usage();
+  // The children run in the case directories.
+  if (options.program.find('/') != std::string::npos && options.program[0] != '/') {
+    char cwd[4096];
+    if (getcwd(cwd, sizeof cwd) != nullptr)
+      options.program = std::string(cwd) + "/" + options.program;
+  }
+
+  try {
+    const std::vector<BenchCase> cases =
+        datmend::bench::read_cases(options.scratch + "/" + datmend::bench::CASES_FILE);
+    std::vector<Result> results;
+    for (const BenchCase& c : cases) {
+      if (!options.only.empty() &&
+          std::find(options.only.begin(), options.only.end(), c.name) == options.only.end()) {
+        continue;
+      }
+      std::fprintf(stderr, "bench_runner: %s ...\n", c.name.c_str());
+      results.push_back(measure(c, options));
+    }
+    // A child's peak memory includes the forked runner; this is what an empty program shows.
+    const ChildRun floor = datmend::bench::run_child({{"true"}, "", ""});
+
+    std::printf("## Whole-process benchmark\n\n%s\n\n", machine_line(options.runs).c_str());
+    print_results(results);
+    std::puts("");
+    print_linearity(results);
+    std::puts("");
+    print_targets(results);
+    std::printf(
+        "\nMB = 10^6 bytes. wall: the whole datmend process from fork to exit. cp floor: one "
+        "`cp` of the CSV files that run wrote into a new directory. Peak RSS: the child's "
+        "ru_maxrss; `true` started the same way shows %.1f MiB.\n",
+        floor.max_rss_bytes / kMiB);
+
+    bool failed = false;
+    for (const Result& r : results) failed = failed || !r.error.empty();
+    return failed ? 1 : 0;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "bench_runner: %s\n", error.what());
+    return 1;
+  }
+}

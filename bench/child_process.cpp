@@ -1,0 +1,65 @@
+#include "child_process.h"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+
+namespace datmend::bench {
+namespace {
+
+double monotonic_seconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+}  // namespace
+
+ChildRun run_child(const ChildCommand& command) {
+  ChildRun run;
+  if (command.argv.empty()) return run;
+  // Everything the child needs is prepared before the fork: it only calls async-signal-safe
+  // functions between fork and exec.
+  std::vector<char*> argv;
+  for (const std::string& arg : command.argv) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  const char* out_path = command.stdout_path.empty() ? "/dev/null" : command.stdout_path.c_str();
+  const int out = open(out_path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (out < 0) return run;
+  const char* dir = command.working_dir.empty() ? nullptr : command.working_dir.c_str();
+
+  const double start = monotonic_seconds();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (dir != nullptr && chdir(dir) != 0) _exit(126);
+    if (dup2(out, STDOUT_FILENO) < 0) _exit(126);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  close(out);
+  if (pid < 0) return run;
+
+  int status = 0;
+  rusage usage{};
+  pid_t waited;
+  do {
+    waited = wait4(pid, &status, 0, &usage);
+  } while (waited < 0 && errno == EINTR);
+  run.wall_seconds = monotonic_seconds() - start;
+  if (waited != pid) return run;
+  if (WIFEXITED(status)) run.exit_status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
+#ifdef __APPLE__
+  run.max_rss_bytes = static_cast<uint64_t>(usage.ru_maxrss);  // bytes there
+#else
+  run.max_rss_bytes = static_cast<uint64_t>(usage.ru_maxrss) * 1024;  // KiB
+#endif
+  return run;
+}
+
+}  // namespace datmend::bench
