@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -107,7 +108,9 @@ bool find_matching_entries(const std::string& directory, const std::string& patt
 }
 
 File open_for_reading(const std::string& path, int* error) {
-  const int fd = ::open(native_path(path).c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK a FIFO that a pattern happens to match would block the run until
+  // some other program opened it for writing.
+  const int fd = ::open(native_path(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     *error = record(errno);
     return File();
@@ -117,6 +120,11 @@ File open_for_reading(const std::string& path, int* error) {
   if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
     // The home platform refuses to open a directory as a file.
     *error = record(EACCES);
+    return File();
+  }
+  const int status = fcntl(fd, F_GETFL);
+  if (status == -1 || fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1) {
+    *error = record(errno);
     return File();
   }
   return file;
@@ -177,7 +185,11 @@ bool write_bytes(const File& file, const void* data, size_t count, int* error) {
 }
 
 bool seek_to(const File& file, uint64_t offset) {
-  return lseek(static_cast<int>(file.handle()), static_cast<off_t>(offset), SEEK_SET) >= 0;
+  if (lseek(static_cast<int>(file.handle()), static_cast<off_t>(offset), SEEK_SET) < 0) {
+    record(errno);
+    return false;
+  }
+  return true;
 }
 
 std::optional<int64_t> local_to_calendar(const LocalTime& local) {
@@ -203,6 +215,8 @@ std::optional<LocalTime> calendar_to_local(int64_t calendar_time) {
   const time_t t = static_cast<time_t>(calendar_time);
   std::tm fields{};
   if (localtime_r(&t, &fields) == nullptr) return std::nullopt;
+  // tm_year may reach INT_MAX; the year itself would then not fit an int.
+  if (fields.tm_year > INT_MAX - 1900) return std::nullopt;
   LocalTime local;
   local.year = fields.tm_year + 1900;
   local.month = fields.tm_mon + 1;
