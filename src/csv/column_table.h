@@ -11,9 +11,9 @@
 namespace datmend {
 
 struct ColumnDef {
-  uint8_t per_engine;     // 1: repeats in each engine pass; 0: once for the instrument
-  int32_t value_index;    // slot of SampleRecord values; DIF_COLUMN for the engine's dif
-  uint32_t divisor;       // 1, or 10 for tenths
+  uint8_t per_engine;   // 1: repeats in each engine pass; 0: once for the instrument
+  int32_t value_index;  // slot of SampleRecord values; DIF_COLUMN for the engine's dif
+  uint32_t divisor;     // 1, or 10 for tenths
   const char* name;
   uint32_t feature_mask;  // every bit must be set in the flags
   uint32_t engine_mask;   // 0: any pass; else bit p allows pass p
