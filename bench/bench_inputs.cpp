@@ -116,7 +116,7 @@ BenchCase batch_case(const std::filesystem::path& root, int files, Rng& rng) {
     const int count = rng.between(2, 5);
     for (int i = 0; i < count; ++i) {
       FlightPlan plan = plan_flight(next_number, kSingleModel, rng);
-      plan.max_records = static_cast<size_t>(rng.between(150, 1500));
+      plan.max_records = static_cast<size_t>(rng.between(100, 700));
       flights.push_back({next_number++, datmend::bench::make_synthetic_flight(plan, rng)});
       c.rows += flights.back().data.rows;
     }

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -48,6 +49,8 @@ struct Result {
   uint64_t csv_bytes = 0;
   double wall = 0;     // medians, in seconds
   double cp_wall = 0;  // 0 when not measured
+  double cpu = 0;      // user and system time, less disturbed by other work on the machine
+  double cp_cpu = 0;
   uint64_t max_rss = 0;
 };
 
@@ -128,6 +131,8 @@ Result measure(const BenchCase& c, const RunnerOptions& options) {
 
   std::vector<double> walls;
   std::vector<double> cp_walls;
+  std::vector<double> cpus;
+  std::vector<double> cp_cpus;
   for (int run = 0; run < options.runs; ++run) {
     datmend::bench::remove_csv_files(dir);
     datmend::bench::remove_dir(cp_dir);
@@ -136,6 +141,9 @@ Result measure(const BenchCase& c, const RunnerOptions& options) {
     result.error = failure(converted, "datmend", out_path);
     if (!result.error.empty()) return result;
     walls.push_back(converted.wall_seconds);
+    cpus.push_back(converted.cpu_seconds);
+    std::fprintf(stderr, "  run %d: datmend %.3f s (CPU %.3f s)\n", run + 1, converted.wall_seconds,
+                 converted.cpu_seconds);
     result.max_rss = std::max(result.max_rss, converted.max_rss_bytes);
     if (c.kind == CaseKind::kLinearity) continue;
 
@@ -145,11 +153,16 @@ Result measure(const BenchCase& c, const RunnerOptions& options) {
     result.error = failure(copied, "cp", "/dev/null");
     if (!result.error.empty()) return result;
     cp_walls.push_back(copied.wall_seconds);
+    cp_cpus.push_back(copied.cpu_seconds);
+    std::fprintf(stderr, "  run %d: cp %.3f s (CPU %.3f s)\n", run + 1, copied.wall_seconds,
+                 copied.cpu_seconds);
   }
   datmend::bench::remove_csv_files(dir);
   datmend::bench::remove_dir(cp_dir);
   result.wall = median(walls);
   result.cp_wall = median(cp_walls);
+  result.cpu = median(cpus);
+  result.cp_cpu = median(cp_cpus);
   return result;
 }
 
@@ -172,6 +185,9 @@ std::string machine_line(int runs) {
   utsname system{};
   uname(&system);
   const char* tz = std::getenv("TZ");
+  // Other work on the machine shows up in the figures; the load says how much there was.
+  double load[3] = {0, 0, 0};
+  getloadavg(load, 3);
   return std::string(date) + "; " + cpu_model() + ", " +
          std::to_string(sysconf(_SC_NPROCESSORS_ONLN)) + " cores (nproc); " + system.sysname + " " +
          system.release + "; TZ " + (tz && *tz ? tz : "unset (system zone)") + "; median of " +
@@ -186,23 +202,23 @@ std::string case_label(const BenchCase& c) {
 void print_results(const std::vector<Result>& results) {
   std::puts(
       "| case | input | CSV written | rows | wall | input MB/s | rows/s | CSV MB/s | peak RSS "
-      "| cp floor | wall / cp |");
-  std::puts("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|");
+      "| cp floor | wall / cp | CPU | cp CPU |");
+  std::puts("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|");
   for (const Result& r : results) {
     const BenchCase& c = *r.bench_case;
     if (c.kind == CaseKind::kLinearity) continue;
     if (!r.error.empty()) {
-      std::printf("| %s | %s MB | failed: %s | | | | | | | | |\n", case_label(c).c_str(),
+      std::printf("| %s | %s MB | failed: %s | | | | | | | | | | |\n", case_label(c).c_str(),
                   format("%.1f", c.input_bytes / 1e6).c_str(), r.error.c_str());
       continue;
     }
     std::printf(
         "| %s | %.1f MB | %.1f MB in %s files | %s | %.3f s | %.1f | %.2f M | %.0f | "
-        "%.1f MiB | %.3f s | %.2f |\n",
+        "%.1f MiB | %.3f s | %.2f | %.3f s | %.3f s |\n",
         case_label(c).c_str(), c.input_bytes / 1e6, r.csv_bytes / 1e6,
         with_commas(r.csv_files).c_str(), with_commas(c.rows).c_str(), r.wall,
         c.input_bytes / 1e6 / r.wall, c.rows / 1e6 / r.wall, r.csv_bytes / 1e6 / r.wall,
-        r.max_rss / kMiB, r.cp_wall, r.wall / r.cp_wall);
+        r.max_rss / kMiB, r.cp_wall, r.wall / r.cp_wall, r.cpu, r.cp_cpu);
   }
 }
 
@@ -304,16 +320,15 @@ int main(int argc, char** argv) {
     }
   }
   if (options.program.empty() || options.scratch.empty()) return usage();
-  // The children run in the case directories.
-  if (options.program.find('/') != std::string::npos && options.program[0] != '/') {
-    char cwd[4096];
-    if (getcwd(cwd, sizeof cwd) != nullptr)
-      options.program = std::string(cwd) + "/" + options.program;
-  }
-
   try {
+    // The children run in the case directories.
+    options.scratch = std::filesystem::absolute(options.scratch).string();
+    if (options.program.find('/') != std::string::npos) {
+      options.program = std::filesystem::absolute(options.program).string();
+    }
     const std::vector<BenchCase> cases =
         datmend::bench::read_cases(options.scratch + "/" + datmend::bench::CASES_FILE);
+    const std::string machine = machine_line(options.runs);
     std::vector<Result> results;
     for (const BenchCase& c : cases) {
       if (!options.only.empty() &&
@@ -326,7 +341,7 @@ int main(int argc, char** argv) {
     // A child's peak memory includes the forked runner; this is what an empty program shows.
     const ChildRun floor = datmend::bench::run_child({{"true"}, "", ""});
 
-    std::printf("## Whole-process benchmark\n\n%s\n\n", machine_line(options.runs).c_str());
+    std::printf("## Whole-process benchmark\n\n%s\n\n", machine.c_str());
     print_results(results);
     std::puts("");
     print_linearity(results);
@@ -334,7 +349,8 @@ int main(int argc, char** argv) {
     print_targets(results);
     std::printf(
         "\nMB = 10^6 bytes. wall: the whole datmend process from fork to exit. cp floor: one "
-        "`cp` of the CSV files that run wrote into a new directory. Peak RSS: the child's "
+        "`cp` of the CSV files that run wrote into a new directory. CPU: user and system time "
+        "of the process, which other work on the machine disturbs less. Peak RSS: the child's "
         "ru_maxrss; `true` started the same way shows %.1f MiB.\n",
         floor.max_rss_bytes / kMiB);
 

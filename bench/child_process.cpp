@@ -18,6 +18,10 @@ double monotonic_seconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
+double seconds(const timeval& time) {
+  return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) * 1e-6;
+}
+
 }  // namespace
 
 ChildRun run_child(const ChildCommand& command) {
@@ -54,6 +58,7 @@ ChildRun run_child(const ChildCommand& command) {
   if (waited != pid) return run;
   if (WIFEXITED(status)) run.exit_status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
+  run.cpu_seconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
 #ifdef __APPLE__
   run.max_rss_bytes = static_cast<uint64_t>(usage.ru_maxrss);  // bytes there
 #else

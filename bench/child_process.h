@@ -20,6 +20,7 @@ struct ChildRun {
   int exit_status = -1;  // -1 when the child did not exit normally or could not start
   int signal = 0;        // the signal that ended it, if one did
   double wall_seconds = 0;
+  double cpu_seconds = 0;  // user and system time of the child
   // Peak resident set of the child. It counts the forked copy of the runner before the exec
   // too, so it is never below the runner's own size at the fork (see spawn_floor).
   uint64_t max_rss_bytes = 0;
