@@ -1,5 +1,6 @@
 #include "header/header_reader.h"
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdio>
@@ -88,13 +89,16 @@ void read_flight_entry(FileState& state, std::string_view record) {
   ++state.flight_count;
 }
 
+// The text from the fourth character up to the first "*" of the record. A "*" that stands
+// before the fourth character leaves the number empty rather than taking in the checksum.
 void read_aircraft_number(FileState& state, std::string_view record) {
-  if (record.size() <= AIRCRAFT_NUMBER_START) {
+  const size_t star = std::min(record.find('*'), record.size());
+  if (star <= AIRCRAFT_NUMBER_START) {
     state.aircraft_number.clear();
     return;
   }
-  std::string_view number = record.substr(AIRCRAFT_NUMBER_START);
-  number = number.substr(0, number.find('*'));
+  const std::string_view number =
+      record.substr(AIRCRAFT_NUMBER_START, star - AIRCRAFT_NUMBER_START);
   state.aircraft_number.assign(number.substr(0, AIRCRAFT_NUMBER_CHARS));
 }
 
