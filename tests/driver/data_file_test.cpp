@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -177,6 +180,40 @@ TEST(LoadDataFile, FileOf2GiBIsRefusedBeforeAnyAllocation) {
   EXPECT_EQ(state.buffer_capacity, 0u);
   EXPECT_EQ(state.buffer, nullptr);
 }
+
+// The sanitizers reserve far more address space than this limit allows.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define DATMEND_TEST_SANITIZED 1
+#endif
+#endif
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__) && \
+    !defined(DATMEND_TEST_SANITIZED)
+// Loads `path` with too little address space for its buffer; ends the process with 3
+// when the error comes with no buffer left behind, the message on standard error.
+void load_with_little_memory(const std::string& path) {
+  rlimit limit;
+  limit.rlim_cur = limit.rlim_max = 256 << 20;
+  setrlimit(RLIMIT_AS, &limit);
+  FileState state;
+  try {
+    load_data_file(state, path);
+  } catch (const FatalError& error) {
+    std::fputs(error.message.c_str(), stderr);
+    std::exit(state.buffer == nullptr && state.buffer_capacity == 0 ? 3 : 4);
+  }
+  std::exit(5);
+}
+
+TEST(LoadDataFileDeathTest, BufferThatCannotGrow) {
+  testing::TempDir dir;
+  const std::string path = dir.file("big.dat");
+  dir.write("big.dat", std::string());
+  if (truncate(path.c_str(), int64_t{1} << 30) != 0) GTEST_SKIP() << "no sparse file here";
+  EXPECT_EXIT(load_with_little_memory(path), ::testing::ExitedWithCode(3),
+              "^Memory allocation failed \\(1073741824 bytes\\)$");
+}
+#endif
 
 #endif  // _WIN32
 
