@@ -296,6 +296,8 @@ TEST_F(DriverCli, PatternIsExpandedBeforeItsFirstFile) {
   EXPECT_TRUE(dir_.exists("d/a-MEND.DAT"));
 }
 
+// POSIX only: the Windows C runtime refuses paths beyond 259 characters; FIFOs.
+#ifndef _WIN32
 TEST_F(DriverCli, PathsLongerThanTheOldLimit) {
   std::string directory;
   for (int i = 0; i < 3; ++i) {
@@ -308,7 +310,6 @@ TEST_F(DriverCli, PathsLongerThanTheOldLimit) {
   EXPECT_EQ(result.output, stdout_text(directory + "x.dat\n"));
 }
 
-#ifndef _WIN32
 TEST_F(DriverCli, FifoIsReadWithoutWaitingForAWriter) {
   // Nobody writes to it: it reads as empty instead of holding up the run.
   ASSERT_EQ(mkfifo(dir_.file("pipe.dat").c_str(), 0644), 0);
