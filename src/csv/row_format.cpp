@@ -8,51 +8,54 @@
 namespace datmend {
 namespace {
 
-// The decimal digits of 0 to 999, as three characters and their count. Numbers are written
-// by copying a whole four-byte entry and advancing by the count; the bytes past the count
-// are overwritten by what follows, and each row has room for them.
-struct Digits {
-  char text[3];
+// The decimal digits of 0 to 9999 without leading zeros, left-aligned, and their count. A
+// number is written by copying the four text bytes of its entry and advancing by the count;
+// the bytes past the count are overwritten by what follows, and each row has room for them.
+// Engine values fall in a few narrow ranges, so only a few lines of the table stay in use.
+struct alignas(8) Digits {
+  char text[4];
   uint8_t length;
 };
 
-struct DigitTables {
-  Digits plain[1000];   // without leading zeros: "7", "42", "999"
-  Digits padded[1000];  // three digits: "007", "042", "999"
+struct DigitTable {
+  Digits entries[10000];
 };
 
-constexpr DigitTables make_digit_tables() {
-  DigitTables tables{};
-  for (int n = 0; n < 1000; ++n) {
-    const char hundreds = static_cast<char>('0' + n / 100);
-    const char tens = static_cast<char>('0' + n / 10 % 10);
-    const char ones = static_cast<char>('0' + n % 10);
-    tables.padded[n] = {{hundreds, tens, ones}, 3};
-    if (n >= 100) {
-      tables.plain[n] = {{hundreds, tens, ones}, 3};
-    } else if (n >= 10) {
-      tables.plain[n] = {{tens, ones, '0'}, 2};
-    } else {
-      tables.plain[n] = {{ones, '0', '0'}, 1};
+constexpr DigitTable make_digit_table() {
+  DigitTable table{};
+  for (int n = 0; n < 10000; ++n) {
+    Digits& entry = table.entries[n];
+    entry.length = static_cast<uint8_t>(n >= 1000 ? 4 : n >= 100 ? 3 : n >= 10 ? 2 : 1);
+    int rest = n;
+    for (int i = entry.length - 1; i >= 0; --i, rest /= 10) {
+      entry.text[i] = static_cast<char>('0' + rest % 10);
     }
+    for (int i = entry.length; i < 4; ++i) entry.text[i] = '0';
   }
-  return tables;
+  return table;
 }
 
-constexpr DigitTables DIGITS = make_digit_tables();
+constexpr DigitTable DIGITS = make_digit_table();
 
-// Writes `n` (below 1000000) without leading zeros.
+// Writes `n` (below 100000) without leading zeros.
 inline char* put_unsigned(char* out, uint32_t n) {
-  if (n < 1000) {
-    std::memcpy(out, &DIGITS.plain[n], 4);
-    return out + DIGITS.plain[n].length;
+  if (n < 10000) {
+    const Digits& entry = DIGITS.entries[n];
+    std::memcpy(out, entry.text, 4);
+    return out + entry.length;
   }
-  const uint32_t high = n / 1000;
-  const uint32_t low = n % 1000;
-  std::memcpy(out, &DIGITS.plain[high], 4);
-  out += DIGITS.plain[high].length;
-  std::memcpy(out, &DIGITS.padded[low], 4);
-  return out + 3;
+  // 10000 and more: the first digit, then the four others with their zeros.
+  const uint32_t low = n % 10000;
+  *out++ = static_cast<char>('0' + n / 10000);
+  std::memcpy(out, DIGITS.entries[low].text, 4);
+  const int length = DIGITS.entries[low].length;
+  if (length < 4) {
+    // Shift the digits right and fill the leading zeros.
+    char digits[4] = {'0', '0', '0', '0'};
+    std::memcpy(digits + (4 - length), DIGITS.entries[low].text, static_cast<size_t>(length));
+    std::memcpy(out, digits, 4);
+  }
+  return out + 4;
 }
 
 // int16 values and dif values: the magnitude is at most 32768.
@@ -104,12 +107,10 @@ void plan_data_row(RowPlan& plan, uint16_t model, uint32_t feature_flags) {
       RowField field;
       const int32_t slot = column_slot(column, pass);
       if (slot == DIF_COLUMN) {
-        field = {FieldKind::kDif, static_cast<uint8_t>(pass)};
-      } else if (slot < 0 || slot >= VALUE_SLOTS) {
-        field = {FieldKind::kAbsent, 0};
-      } else {
-        field = {column.divisor == 10 ? FieldKind::kTenths : FieldKind::kValue,
-                 static_cast<uint8_t>(slot)};
+        field.source = static_cast<uint8_t>(DIF_SOURCE + pass);
+      } else if (slot >= 0 && slot < VALUE_SLOTS) {
+        field.source = static_cast<uint8_t>(slot);
+        field.tenths = column.divisor == 10;
       }
       plan.fields[plan.count++] = field;
     }
@@ -118,7 +119,14 @@ void plan_data_row(RowPlan& plan, uint16_t model, uint32_t feature_flags) {
 
 char* format_data_row(const RowPlan& plan, const TimeOfDay& time_of_day, const SampleRecord& sample,
                       char* out) {
-  uint64_t not_available = 0;
+  // Every field reads one entry of `sources` and one bit of `not_available`: the slots,
+  // then the dif values (never NA), then the absent source (always NA).
+  int16_t sources[ABSENT_SOURCE + 1];
+  std::memcpy(sources, sample.values.data(), sizeof sample.values);
+  sources[DIF_SOURCE] = sample.dif[0];
+  sources[DIF_SOURCE + 1] = sample.dif[1];
+  sources[ABSENT_SOURCE] = 0;
+  uint64_t not_available = uint64_t{1} << ABSENT_SOURCE;
   for (size_t i = 0; i < sample.na_bits.size(); ++i) {
     not_available |= uint64_t{sample.na_bits[i]} << (8 * i);
   }
@@ -131,30 +139,16 @@ char* format_data_row(const RowPlan& plan, const TimeOfDay& time_of_day, const S
   out = put_time_part(out, time_of_day.second);
   *out++ = '"';
 
-  for (size_t i = 0; i < plan.count; ++i) {
-    const RowField field = plan.fields[i];
+  const RowField* field = plan.fields.data();
+  const RowField* const end = field + plan.count;
+  for (; field != end; ++field) {
     *out++ = ',';
-    switch (field.kind) {
-      case FieldKind::kDif:
-        out = put_signed(out, sample.dif[field.index]);
-        break;
-      case FieldKind::kValue:
-        if ((not_available >> field.index) & 1) {
-          out = put_not_available(out);
-        } else {
-          out = put_signed(out, sample.values[field.index]);
-        }
-        break;
-      case FieldKind::kTenths:
-        if ((not_available >> field.index) & 1) {
-          out = put_not_available(out);
-        } else {
-          out = put_tenths(out, sample.values[field.index]);
-        }
-        break;
-      case FieldKind::kAbsent:
-        out = put_not_available(out);
-        break;
+    if ((not_available >> field->source) & 1) {
+      out = put_not_available(out);
+    } else if (field->tenths) {
+      out = put_tenths(out, sources[field->source]);
+    } else {
+      out = put_signed(out, sources[field->source]);
     }
   }
 

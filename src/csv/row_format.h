@@ -18,15 +18,19 @@
 #include <cstdint>
 
 #include "csv/local_clock.h"
+#include "flight/flight_format.h"
 #include "flight/sample_record.h"
 
 namespace datmend {
 
-enum class FieldKind : uint8_t { kDif, kValue, kTenths, kAbsent };
+// Where a field's value comes from: a slot of `values` (0 to 47), an engine's dif, or
+// nowhere (a column whose slot the instrument lacks, always "NA").
+inline constexpr uint8_t DIF_SOURCE = VALUE_SLOTS;  // + the engine
+inline constexpr uint8_t ABSENT_SOURCE = VALUE_SLOTS + 2;
 
 struct RowField {
-  FieldKind kind = FieldKind::kAbsent;
-  uint8_t index = 0;  // the slot, or the engine for kDif
+  uint8_t source = ABSENT_SOURCE;
+  bool tenths = false;  // divisor 10
 };
 
 // Two engine passes over the data columns at most.
