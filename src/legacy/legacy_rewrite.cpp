@@ -16,8 +16,8 @@ namespace {
 constexpr const char* kLegacyExtension = ".DAT";
 constexpr const char* kLegacySuffix = "-MEND";
 
-// Checks the checksum byte at `checksum_at` against the `count` bytes before it and, when
-// it is allowed to, replaces it with their XOR form.
+// Checks the checksum byte that follows the `count` bytes at `start` and, when it may,
+// replaces it with the XOR form of those bytes.
 bool rewrite_checksum(const FileState& state, std::span<uint8_t> file, size_t start, size_t count,
                       bool may_write) {
   const std::span<const uint8_t> covered = file.subspan(start, count);
@@ -54,12 +54,14 @@ void rewrite_flights(FileState& state) {
     if (entry.length_words < MIN_FLIGHT_WORDS) {
       fatal_error("Flight %u data length too short", static_cast<unsigned>(entry.flight_number));
     }
-    const std::span<uint8_t> region = file.subspan(position, end - position);
+    const std::span<uint8_t> region =
+        file.subspan(static_cast<size_t>(position), static_cast<size_t>(end - position));
     // A flight of exactly seven words has its header checksum byte just past its region:
     // the first byte of the next flight, or of whatever follows the last one. It is
     // checked but never replaced, so the next flight's header stays as it was.
     const bool checksum_inside = FLIGHT_HEADER_BYTES < region.size();
-    if (!rewrite_checksum(state, file, position, FLIGHT_HEADER_BYTES, checksum_inside)) {
+    if (!rewrite_checksum(state, file, static_cast<size_t>(position), FLIGHT_HEADER_BYTES,
+                          checksum_inside)) {
       fatal_error("Flight header checksum failed");
     }
     rewrite_records(state, region);
