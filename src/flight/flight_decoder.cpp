@@ -123,17 +123,26 @@ void convert_flights(const FileState& state, const Options& options, CsvWriter& 
 void finish_sample(SampleRecord& sample, uint32_t flags, uint16_t model) {
   const int cylinders = cylinder_count(flags);
   const int engines = model == TWIN_MODEL ? 2 : 1;
+  // Cylinders 1 to 6 are the engine's own E slots, 7 to 9 slots 24 to 26 for either engine.
+  // Both runs start on a byte of na_bits, so each is one mask of available slots.
+  static_assert(ENGINE_STRIDE % 8 == 0 && (HIGH_E_SLOT_BASE + E_SLOTS_PER_ENGINE) % 8 == 0);
+  const unsigned own_mask = (1u << std::min(cylinders, E_SLOTS_PER_ENGINE)) - 1;
+  const unsigned high_mask = (1u << std::max(cylinders - E_SLOTS_PER_ENGINE, 0)) - 1;
+  constexpr int high_first = HIGH_E_SLOT_BASE + E_SLOTS_PER_ENGINE;
   for (int engine = 0; engine < engines; ++engine) {
     // The maximum starts at -1, so no available value gives -1 - 32767 = -32768.
     int high = -1;
     int low = INT16_MAX;
-    for (int k = 0; k < cylinders; ++k) {
-      const int slot = k < E_SLOTS_PER_ENGINE ? ENGINE_STRIDE * engine + k : HIGH_E_SLOT_BASE + k;
-      if (test_bit(sample.na_bits.data(), slot)) continue;
-      const int value = sample.values[slot];
-      low = std::min(low, value);
-      high = std::max(high, value);
-    }
+    auto take = [&](int first, unsigned available) {
+      for (; available != 0; available &= available - 1) {
+        const int value = sample.values[first + std::countr_zero(available)];
+        low = std::min(low, value);
+        high = std::max(high, value);
+      }
+    };
+    const int first = ENGINE_STRIDE * engine;
+    take(first, ~unsigned{sample.na_bits[first / 8]} & own_mask);
+    take(high_first, ~unsigned{sample.na_bits[high_first / 8]} & high_mask);
     sample.dif[engine] = static_cast<int16_t>(high - low);
   }
   if (flags & RPM_FLAG) {
