@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
+#include <random>
 #include <set>
 #include <string>
 #include <utility>
@@ -236,6 +238,121 @@ TEST(ApplyRecord, TwinSlot42IsAnOrdinaryValue) {
   apply(sample, RecordSpec().delta(41, 0, true).delta(42, 3), TWIN_MODEL);
   EXPECT_EQ(sample.values[42], 243);  // not negated
   EXPECT_TRUE(is_na(sample, 41));     // and not able to make RPM available
+}
+
+// The record rules applied the plain way, one slot at a time, as a check on the decoder's
+// bit-set walks.
+struct PlainRecord {
+  bool complete = false;
+  size_t checksum_offset = 0;
+};
+
+PlainRecord plain_apply(SampleRecord& sample, const std::vector<uint8_t>& record, uint16_t model) {
+  uint8_t field[6] = {}, scale[2] = {}, sign[6] = {};
+  size_t pos = 3;
+  auto read = [&](uint8_t& out) {
+    if (pos >= record.size()) return false;
+    out = record[pos++];
+    return true;
+  };
+  for (int i = 0; i < 6; ++i) {
+    if ((record[0] >> i & 1) && !read(field[i])) return {};
+  }
+  for (int j = 0; j < 2; ++j) {
+    if ((record[0] >> (6 + j) & 1) && !read(scale[j])) return {};
+  }
+  for (int i = 0; i < 6; ++i) {
+    if ((record[1] >> i & 1) && !read(sign[i])) return {};
+  }
+  auto clear_na = [&](int slot) {
+    sample.na_bits[slot / 8] = static_cast<uint8_t>(sample.na_bits[slot / 8] & ~(1 << slot % 8));
+  };
+  auto add = [&](int slot, int amount) {
+    if (test_bit(sign, slot)) amount = -amount;
+    sample.values[slot] = static_cast<int16_t>(sample.values[slot] + amount);
+  };
+  for (int slot = 0; slot < 48; ++slot) {
+    if (!test_bit(field, slot)) continue;
+    uint8_t delta = 0;
+    if (!read(delta)) return {};
+    if (delta == 0) {
+      set_na(sample, slot);
+    } else {
+      clear_na(slot);
+    }
+    add(slot, delta);
+  }
+  for (int j = 0; j < 2; ++j) {
+    for (int k = 0; k < 8; ++k) {
+      if (!(scale[j] >> k & 1)) continue;
+      uint8_t byte = 0;
+      if (!read(byte)) return {};
+      if (byte == 0) continue;
+      clear_na(24 * j + k);
+      add(24 * j + k, 256 * byte);
+    }
+  }
+  if (pos >= record.size()) return {};
+  if (model != TWIN_MODEL) {
+    if (test_bit(sign, 41)) sample.values[42] = static_cast<int16_t>(-sample.values[42]);
+    if (sample.values[42] != 0) clear_na(41);
+  }
+  return {true, pos};
+}
+
+void plain_finish(SampleRecord& sample, uint32_t flags, uint16_t model) {
+  int n = 0;
+  while (n < 9 && (flags >> (2 + n) & 1)) ++n;
+  for (int e = 0; e < (model == TWIN_MODEL ? 2 : 1); ++e) {
+    int16_t high = -1, low = 32767;
+    for (int k = 0; k < n; ++k) {
+      const int slot = k < 6 ? 24 * e + k : 18 + k;
+      if (is_na(sample, slot)) continue;
+      high = std::max(high, sample.values[slot]);
+      low = std::min(low, sample.values[slot]);
+    }
+    sample.dif[e] = static_cast<int16_t>(high - low);
+  }
+  if (flags & BIT_26) {
+    sample.values[41] = static_cast<int16_t>(sample.values[41] + 256 * sample.values[42]);
+    sample.values[42] = 0;
+  }
+}
+
+// Random records with random flag bytes, applied to random samples by both ways.
+TEST(ApplyRecord, MatchesThePlainRulesOnRandomRecords) {
+  std::mt19937 random(20240601);
+  auto byte = [&](int chance_of_zero) {
+    return random() % 100 < static_cast<unsigned>(chance_of_zero) ? uint8_t{0}
+                                                                  : static_cast<uint8_t>(random());
+  };
+  int complete = 0;
+  for (int round = 0; round < 20000; ++round) {
+    const uint16_t model = round % 3 == 0 ? TWIN_MODEL : SINGLE;
+    std::vector<uint8_t> record(3 + random() % 90);
+    for (uint8_t& b : record) b = byte(30);
+    SampleRecord sample;
+    for (int16_t& v : sample.values) v = static_cast<int16_t>(random());
+    for (uint8_t& b : sample.na_bits) b = byte(50);
+    if (round % 4 == 0) sample.values[42] = 0;
+    SampleRecord expected = sample;
+    const PlainRecord plain = plain_apply(expected, record, model);
+
+    RecordLayout layout;
+    const bool complete_layout = read_record_layout(record, &layout);
+    ASSERT_EQ(complete_layout, plain.complete) << "round " << round;
+    if (!plain.complete) continue;
+    ++complete;
+    ASSERT_EQ(layout.checksum_offset, plain.checksum_offset) << "round " << round;
+    apply_record(sample, record, layout, model);
+    const uint32_t flags = static_cast<uint32_t>(random());
+    plain_finish(expected, flags, model);
+    finish_sample(sample, flags, model);
+    ASSERT_EQ(sample.values, expected.values) << "round " << round;
+    ASSERT_EQ(sample.na_bits, expected.na_bits) << "round " << round;
+    ASSERT_EQ(sample.dif, expected.dif) << "round " << round;
+  }
+  EXPECT_GT(complete, 2000);  // the random records must reach the decoding often enough
 }
 
 // A FileState over an exact copy of `bytes`: a read past file_size is a heap overflow that
