@@ -36,11 +36,11 @@
 
 namespace datmend {
 
-inline constexpr uint16_t TWIN_MODEL = 760;     // the twin-engine instrument
-inline constexpr int ENGINE_STRIDE = 24;        // second engine's slots lie this far above
-inline constexpr uint32_t MAX_FLIGHTS = 512;    // flight directory entries per file
-inline constexpr int VALUE_SLOTS = 48;          // running values of a flight
-inline constexpr int16_t INITIAL_VALUE = 240;   // start value of the slots
+inline constexpr uint16_t TWIN_MODEL = 760;      // the twin-engine instrument
+inline constexpr int ENGINE_STRIDE = 24;         // second engine's slots lie this far above
+inline constexpr uint32_t MAX_FLIGHTS = 512;     // flight directory entries per file
+inline constexpr int VALUE_SLOTS = 48;           // running values of a flight
+inline constexpr int16_t INITIAL_VALUE = 240;    // start value of the slots
 inline constexpr uint16_t DEFAULT_INTERVAL = 6;  // replaces an interval outside 2..512
 inline constexpr uint16_t MIN_INTERVAL = 2;
 inline constexpr uint16_t MAX_INTERVAL = 512;
@@ -48,14 +48,14 @@ inline constexpr uint16_t MAX_INTERVAL = 512;
 inline constexpr size_t FLIGHT_HEADER_BYTES = 14;  // covered by the checksum at offset 14
 inline constexpr size_t FLIGHT_HEADER_SIZE = 15;   // header bytes and checksum
 inline constexpr uint32_t MIN_FLIGHT_WORDS = 7;
-inline constexpr size_t RECORD_FIXED_BYTES = 3;    // decode flags, sign presence, repeat
+inline constexpr size_t RECORD_FIXED_BYTES = 3;  // decode flags, sign presence, repeat
 inline constexpr size_t FIELD_FLAG_BYTES = 6;
 inline constexpr size_t SCALE_FLAG_BYTES = 2;
 inline constexpr size_t SIGN_FLAG_BYTES = 6;
 inline constexpr int SCALE_SLOTS_PER_BYTE = 8;
-inline constexpr int SCALE_BYTE_STRIDE = 24;       // scale-flag byte j covers slots 24j..24j+7
+inline constexpr int SCALE_BYTE_STRIDE = 24;  // scale-flag byte j covers slots 24j..24j+7
 
-inline constexpr uint32_t RPM_FLAG = 0x04000000;   // feature bit 26: slot 42 merges into 41
+inline constexpr uint32_t RPM_FLAG = 0x04000000;  // feature bit 26: slot 42 merges into 41
 inline constexpr int RPM_SLOT = 41;
 inline constexpr int RPM_HIGH_SLOT = 42;
 inline constexpr int HP_SLOT = 30;
