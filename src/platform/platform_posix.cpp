@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -17,6 +18,11 @@ namespace datmend::platform {
 namespace {
 
 int recorded_error = 0;
+
+// A reader that closes standard output early (as "| head" does) must not end the run by a
+// signal part-way through a file: writes to it then fail quietly, as on the home platform,
+// and the CSV files are still written in full.
+const bool broken_pipe_ignored = [] { return std::signal(SIGPIPE, SIG_IGN) != SIG_ERR; }();
 
 int record(int error_number) {
   recorded_error = error_number;
