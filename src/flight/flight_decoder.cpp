@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <optional>
 #include <span>
 
@@ -58,8 +59,9 @@ size_t decode_record(Flight& flight, std::span<const uint8_t> record) {
   return layout.checksum_offset + 1;
 }
 
-// Converts the flight whose region is region[0..end) of `data`; its header's checksum byte
-// lies at region start + 14, which for a flight of 7 words is the byte after the region.
+// Converts the flight of `entry`, whose region begins at data[0] (`data` runs on to the end
+// of the file). The header's checksum byte is data[14]: for a flight of 7 words the byte
+// after its region, which the walk has found inside the file.
 void convert_flight(const FileState& state, const Options& options, CsvWriter& csv,
                     const FlightDirEntry& entry, std::span<const uint8_t> data) {
   Flight flight{state, csv, {}, {}, 0};

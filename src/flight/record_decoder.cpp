@@ -54,7 +54,8 @@ void apply_record(SampleRecord& sample, std::span<const uint8_t> record, const R
     const int slot = std::countr_zero(left);
     const uint8_t delta = deltas[next++];
     zero_deltas |= uint64_t{delta == 0} << slot;
-    sample.values[slot] = add_wrapped(sample.values[slot], delta, (signs >> slot) & 1);
+    sample.values[slot] =
+        add_wrapped(sample.values[slot], delta, static_cast<uint32_t>(signs >> slot) & 1);
   }
   // Every slot with a delta byte is available exactly when its byte was not zero.
   na = (na & ~fields) | zero_deltas;
@@ -70,8 +71,8 @@ void apply_record(SampleRecord& sample, std::span<const uint8_t> record, const R
     const uint8_t scale = scales[next++];
     if (scale == 0) continue;
     na &= ~(uint64_t{1} << slot);
-    sample.values[slot] =
-        add_wrapped(sample.values[slot], uint32_t{scale} << 8, (signs >> slot) & 1);
+    sample.values[slot] = add_wrapped(sample.values[slot], uint32_t{scale} << 8,
+                                      static_cast<uint32_t>(signs >> slot) & 1);
   }
 
   // On the twin, slot 42 is a value of the second engine, not the RPM high byte.
