@@ -43,8 +43,9 @@ void rewrite_records(const FileState& state, std::span<uint8_t> region) {
   }
 }
 
-// Checks every flight and replaces its checksum bytes in the buffer.
-void rewrite_flights(FileState& state) {
+}  // namespace
+
+void rewrite_checksums(FileState& state) {
   const std::span<uint8_t> file = state.bytes();
   uint64_t position = state.data_start;
   for (uint32_t i = 0; i < state.flight_count; ++i) {
@@ -69,15 +70,13 @@ void rewrite_flights(FileState& state) {
   }
 }
 
-}  // namespace
-
 void rewrite_legacy_file(FileState& state) {
   if (state.config.firmware_version < state.legacy_threshold) {
     std::fputs("This data file is the older version and doesn't need to be changed\n", stdout);
     return;
   }
   // Every flight is checked before anything is written, so a damaged file leaves no copy.
-  rewrite_flights(state);
+  rewrite_checksums(state);
   write_legacy_copy(state, kLegacyExtension, kLegacySuffix);
 }
 

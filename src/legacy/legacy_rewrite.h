@@ -16,6 +16,10 @@ namespace datmend {
 // flight, rewrites its checksum bytes in the buffer and writes the copy. Fatal on failure.
 void rewrite_legacy_file(FileState& state);
 
+// Checks every flight of the directory and replaces each flight-header and record checksum
+// byte in the buffer by its XOR form; writes nothing. Fatal on the first failed check.
+void rewrite_checksums(FileState& state);
+
 // Writes the first file_size bytes of the buffer to the input's drive, directory and name
 // pieces + `suffix` + `extension`.
 void write_legacy_copy(const FileState& state, const char* extension, const char* suffix);
