@@ -71,9 +71,9 @@ CliResult convert(const TempDir& dir, const std::vector<uint8_t>& bytes,
   return testing::run_datmend(switches, options);
 }
 
-CliResult convert(const TempDir& dir, const DataFileSpec& spec,
+CliResult convert(const TempDir& dir, const DataFileSpec& input,
                   std::vector<std::string> switches = {}, const std::string& tz = "UTC0") {
-  return convert(dir, testdata::build_bytes(spec), std::move(switches), tz);
+  return convert(dir, testdata::build_bytes(input), std::move(switches), tz);
 }
 
 std::string path_line() { return testing::stdout_text(std::string(DAT) + "\n"); }
@@ -113,10 +113,10 @@ FlightSpec basic_flight(uint16_t number) {
 }
 
 DataFileSpec basic_file(std::initializer_list<uint16_t> numbers) {
-  DataFileSpec spec;
-  spec.feature_flags = BASIC_FLAGS;
-  for (uint16_t number : numbers) spec.flights.push_back(basic_flight(number));
-  return spec;
+  DataFileSpec input;
+  input.feature_flags = BASIC_FLAGS;
+  for (uint16_t number : numbers) input.flights.push_back(basic_flight(number));
+  return input;
 }
 
 const std::string BASIC_ROW_1 = "\"10:0:0\",250,240,240,240,240,240,240,240,10,\"S\"";
@@ -138,8 +138,8 @@ std::string partial_csv(uint16_t number, std::initializer_list<std::string> rows
 
 TEST(ConvertCli, WorkedExample) {
   const uint32_t flags = bits({0, 2, 3, 4, 5, 6, 7, 11, 12, 13, 14, 15, 16, 20, 25, 27});
-  DataFileSpec spec;
-  spec.feature_flags = flags;
+  DataFileSpec input;
+  input.feature_flags = flags;
   FlightSpec flight;
   flight.flight_number = 12;
   flight.flags = flags;
@@ -157,10 +157,10 @@ TEST(ConvertCli, WorkedExample) {
   RecordSpec second;
   second.change(13, 368 - 240).change(21, -7 - 15).change(16, 2);
   flight.records = {first, second};
-  spec.flights = {flight};
+  input.flights = {flight};
 
   TempDir dir;
-  const CliResult result = convert(dir, spec);
+  const CliResult result = convert(dir, input);
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(result.output, path_line());
   EXPECT_EQ(sorted(dir.list()), sorted({DAT, "F00012-MEND.CSV"}));
@@ -269,10 +269,10 @@ TEST(ConvertCli, FailuresAndSelection) {
   };
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.label);
-    DataFileSpec spec = basic_file({1, 2});
-    c.change(spec);
+    DataFileSpec input = basic_file({1, 2});
+    c.change(input);
     TempDir dir;
-    const CliResult result = convert(dir, spec, c.switches);
+    const CliResult result = convert(dir, input, c.switches);
     EXPECT_EQ(result.exit_status, c.message.empty() ? 0 : 1);
     EXPECT_EQ(result.output, path_line() + c.message);
     std::vector<std::string> names = {DAT};
@@ -285,10 +285,10 @@ TEST(ConvertCli, FailuresAndSelection) {
 }
 
 TEST(ConvertCli, SameFlightNumberTwiceKeepsTheLater) {
-  DataFileSpec spec = basic_file({5, 5});
-  spec.flights[1].records = {RecordSpec().change(1, 1)};
+  DataFileSpec input = basic_file({5, 5});
+  input.flights[1].records = {RecordSpec().change(1, 1)};
   TempDir dir;
-  const CliResult result = convert(dir, spec);
+  const CliResult result = convert(dir, input);
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(result.output, path_line());
   EXPECT_EQ(dir.list(), sorted({DAT, "F00005-MEND.CSV"}));
@@ -309,10 +309,10 @@ TEST(ConvertCli, FlightOfSevenWords) {
 
   {
     SCOPED_TRACE("last flight");
-    DataFileSpec spec = basic_file({1});
-    spec.flights.push_back(short_flight);
+    DataFileSpec input = basic_file({1});
+    input.flights.push_back(short_flight);
     TempDir dir;
-    const CliResult result = convert(dir, spec);
+    const CliResult result = convert(dir, input);
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(result.output, path_line());
     EXPECT_EQ(dir.list(), sorted({DAT, "F00001-MEND.CSV", "F00003-MEND.CSV"}));
@@ -322,10 +322,10 @@ TEST(ConvertCli, FlightOfSevenWords) {
     SCOPED_TRACE("middle flight");
     // The next flight's number starts with the byte that serves as the checksum.
     const uint16_t next = static_cast<uint16_t>(checksum << 8 | 4);
-    DataFileSpec spec = basic_file({1});
-    spec.flights.push_back(short_flight);
-    spec.flights.push_back(basic_flight(next));
-    testdata::BuiltFile built = testdata::build_data_file(spec);
+    DataFileSpec input = basic_file({1});
+    input.flights.push_back(short_flight);
+    input.flights.push_back(basic_flight(next));
+    testdata::BuiltFile built = testdata::build_data_file(input);
     // The builder's own checksum byte goes; the next region moves up to replace it.
     built.bytes.erase(built.bytes.begin() + built.flight_offsets[1] + 14);
     TempDir dir;
@@ -354,10 +354,10 @@ TEST(ConvertCli, IntervalOutsideTwoTo512BecomesSix) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.interval);
-    DataFileSpec spec = basic_file({1});
-    spec.flights[0].interval = c.interval;
+    DataFileSpec input = basic_file({1});
+    input.flights[0].interval = c.interval;
     TempDir dir;
-    const CliResult result = convert(dir, spec);
+    const CliResult result = convert(dir, input);
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(read_csv(dir, "F00001-MEND.CSV"),
               header_block("Flight #1 6/1/24 10:0:0", c.duration, c.used) +
@@ -372,15 +372,15 @@ TEST(ConvertCli, RepeatRowsOfTheFirstRecordShowTheStartValues) {
     SCOPED_TRACE("single engine: HP and the RPM high byte start at 0");
     // E1, E2, DIF, FF, USD, RPM, MAP, HP; no cylinder bit, so dif is -32768 once computed.
     const uint32_t flags = bits({11, 12, 26, 27, 30});
-    DataFileSpec spec;
-    spec.feature_flags = flags;
+    DataFileSpec input;
+    input.feature_flags = flags;
     FlightSpec flight = basic_flight(1);
     flight.flags = flags;
     flight.interval = 6;
     flight.records = {RecordSpec().repeat(3).change(0, 5)};
-    spec.flights = {flight};
+    input.flights = {flight};
     TempDir dir;
-    const CliResult result = convert(dir, spec);
+    const CliResult result = convert(dir, input);
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(read_csv(dir, "F00001-MEND.CSV"),
               header_block("Flight #1 6/1/24 10:0:0", " 0.01", 6, true) +
@@ -394,17 +394,17 @@ TEST(ConvertCli, RepeatRowsOfTheFirstRecordShowTheStartValues) {
     SCOPED_TRACE("twin: every slot starts at 240, and slot 42 still merges into RPM");
     // Slot 30 is RT1 and slot 42 RCDT on the twin.
     const uint32_t flags = bits({11, 12, 21, 23, 26});
-    DataFileSpec spec;
-    spec.model = 760;
-    spec.firmware_version = "140";
-    spec.feature_flags = flags;
+    DataFileSpec input;
+    input.model = 760;
+    input.firmware_version = "140";
+    input.feature_flags = flags;
     FlightSpec flight = basic_flight(1);
     flight.flags = flags;
     flight.interval = 6;
     flight.records = {RecordSpec().repeat(3)};
-    spec.flights = {flight};
+    input.flights = {flight};
     TempDir dir;
-    const CliResult result = convert(dir, spec);
+    const CliResult result = convert(dir, input);
     EXPECT_EQ(result.exit_status, 0);
     const std::string start = "240,240,240,0,240,240,240,240,0,240,240,\"S\"";
     EXPECT_EQ(
@@ -421,16 +421,16 @@ TEST(ConvertCli, RepeatRowsOfTheFirstRecordShowTheStartValues) {
 }
 
 TEST(ConvertCli, NotAvailableMarks) {
-  DataFileSpec spec = basic_file({1});
-  spec.flights[0].interval = 6;
-  spec.flights[0].records = {
+  DataFileSpec input = basic_file({1});
+  input.flights[0].interval = 6;
+  input.flights[0].records = {
       RecordSpec().not_available(0).not_available(1),     // both NA, values kept
       RecordSpec().change(1, 5).scale(0, 0).scale(2, 0),  // E2 back; zero scales do nothing
       RecordSpec().scale(0, 1),                           // a scale byte brings E1 back
       RecordSpec().not_available(0).not_available(1).not_available(2).not_available(3),
   };
   TempDir dir;
-  const CliResult result = convert(dir, spec);
+  const CliResult result = convert(dir, input);
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(read_csv(dir, "F00001-MEND.CSV"),
             header_block("Flight #1 6/1/24 10:0:0", " 0.01", 6) +
@@ -442,8 +442,8 @@ TEST(ConvertCli, NotAvailableMarks) {
 
 TEST(ConvertCli, SingleEngineRpm) {
   const uint32_t flags = bits({11, 12, 26});
-  DataFileSpec spec;
-  spec.feature_flags = flags;
+  DataFileSpec input;
+  input.feature_flags = flags;
   FlightSpec flight = basic_flight(1);
   flight.flags = flags;
   flight.interval = 6;
@@ -454,9 +454,9 @@ TEST(ConvertCli, SingleEngineRpm) {
       RecordSpec().delta(41, 0).delta(42, 1),  // a high byte keeps RPM available
       RecordSpec().delta(41, 0),
   };
-  spec.flights = {flight};
+  input.flights = {flight};
   TempDir dir;
-  const CliResult result = convert(dir, spec);
+  const CliResult result = convert(dir, input);
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(
       read_csv(dir, "F00001-MEND.CSV"),
@@ -469,10 +469,10 @@ TEST(ConvertCli, SingleEngineRpm) {
 
 TEST(ConvertCli, TwinColumnOrderAndSlots) {
   const uint32_t flags = bits({0, 2, 3, 4, 5, 6, 7, 11, 12, 13, 14, 15, 16, 20, 25, 26, 27, 30});
-  DataFileSpec spec;
-  spec.model = 760;
-  spec.firmware_version = "140";
-  spec.feature_flags = flags;
+  DataFileSpec input;
+  input.model = 760;
+  input.firmware_version = "140";
+  input.feature_flags = flags;
   FlightSpec flight = basic_flight(1);
   flight.flags = flags;
   // Slot s holds 300 + s, but slot 16 (the mark) 0 and slot 42 0 so RPM keeps its value.
@@ -480,9 +480,9 @@ TEST(ConvertCli, TwinColumnOrderAndSlots) {
   for (int slot = 0; slot < 48; ++slot) record.change(slot, 60 + slot);
   record.change(16, -240).change(42, -240);
   flight.records = {record};
-  spec.flights = {flight};
+  input.flights = {flight};
   TempDir dir;
-  const CliResult result = convert(dir, spec);
+  const CliResult result = convert(dir, input);
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(
       read_csv(dir, "F00001-MEND.CSV"),
@@ -504,10 +504,10 @@ TEST(ConvertCli, HeaderFlagsNameTheColumnsConfigFlagsFillTheRows) {
   // The names follow the flight's flags (E1, E2, DIF, OAT, FF, USD, and "F/F GPH"); the
   // fields follow the "$C" flags (the basic set). The cylinder count for dif is the
   // flight's: none.
-  DataFileSpec spec = basic_file({1});
-  spec.flights[0].flags = bits({11, 12, 25, 27});
+  DataFileSpec input = basic_file({1});
+  input.flights[0].flags = bits({11, 12, 25, 27});
   TempDir dir;
-  const CliResult result = convert(dir, spec);
+  const CliResult result = convert(dir, input);
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(read_csv(dir, "F00001-MEND.CSV"),
             header_block("Flight #1 6/1/24 10:0:0", " 0.10", 360, true) +
@@ -542,12 +542,12 @@ TEST(ConvertCli, LongFlightsPatchTheDuration) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.rows);
-    DataFileSpec spec = basic_file({1});
-    spec.flights[0].interval = c.interval;
-    spec.flights[0].time = testdata::pack_time(0, 0, 0);
-    spec.flights[0].records = rows_of_start_values(c.rows);
+    DataFileSpec input = basic_file({1});
+    input.flights[0].interval = c.interval;
+    input.flights[0].time = testdata::pack_time(0, 0, 0);
+    input.flights[0].records = rows_of_start_values(c.rows);
     TempDir dir;
-    const CliResult result = convert(dir, spec);
+    const CliResult result = convert(dir, input);
     EXPECT_EQ(result.exit_status, 0);
     std::string expected =
         crlf({"\"EZSave     MM/DD/YY\"", "\"EDM- 700 V 300 J.P.Instruments  (C) 1998\"",
@@ -563,13 +563,13 @@ TEST(ConvertCli, LongFlightsPatchTheDuration) {
 
 TEST(ConvertCli, RowsAcrossTheStartOfSummerTime) {
   // 2024-03-10 in New York: at 2:00 EST the clocks go to 3:00 EDT.
-  DataFileSpec spec = basic_file({1});
-  spec.flights[0].interval = 60;
-  spec.flights[0].date = testdata::pack_date(24, 3, 10);
-  spec.flights[0].time = testdata::pack_time(1, 58, 0);
-  spec.flights[0].records = {RecordSpec().repeat(3)};
+  DataFileSpec input = basic_file({1});
+  input.flights[0].interval = 60;
+  input.flights[0].date = testdata::pack_date(24, 3, 10);
+  input.flights[0].time = testdata::pack_time(1, 58, 0);
+  input.flights[0].records = {RecordSpec().repeat(3)};
   TempDir dir;
-  const CliResult result = convert(dir, spec, {}, "America/New_York");
+  const CliResult result = convert(dir, input, {}, "America/New_York");
   EXPECT_EQ(result.exit_status, 0);
   const std::string values = ",240,240,240,240,240,240,240,240,0,\"S\"";
   EXPECT_EQ(read_csv(dir, "F00001-MEND.CSV"),
@@ -579,10 +579,10 @@ TEST(ConvertCli, RowsAcrossTheStartOfSummerTime) {
 }
 
 TEST(ConvertCli, DateBefore1970) {
-  DataFileSpec spec = basic_file({1});
-  spec.flights[0].date = testdata::pack_date(60, 5, 20);
+  DataFileSpec input = basic_file({1});
+  input.flights[0].date = testdata::pack_date(60, 5, 20);
   TempDir dir;
-  const CliResult result = convert(dir, spec);
+  const CliResult result = convert(dir, input);
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(result.output, path_line());
   EXPECT_EQ(read_csv(dir, "F00001-MEND.CSV"),
@@ -602,12 +602,12 @@ TEST(ConvertCli, RestOfARegionIsIgnored) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.rest.size());
-    DataFileSpec spec = basic_file({1});
-    spec.flights[0].records = {c.record};
-    spec.flights[0].trailing = c.rest;
-    spec.flights[0].pad_to_even = false;
+    DataFileSpec input = basic_file({1});
+    input.flights[0].records = {c.record};
+    input.flights[0].trailing = c.rest;
+    input.flights[0].pad_to_even = false;
     TempDir dir;
-    const CliResult result = convert(dir, spec);
+    const CliResult result = convert(dir, input);
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(result.output, path_line());
     const std::string e2 = c.record.deltas.count(1) ? "\"NA\"" : "240";
@@ -635,12 +635,12 @@ TEST(ConvertCli, BothChecksumFormsAreAccepted) {
     record.form = c.form;
     ASSERT_EQ(testdata::encode_record(record, ChecksumForm::kSum),
               (std::vector<uint8_t>{0x01, 0x00, 0x00, 0x03, 0x05, 0x00, c.checksum}));
-    DataFileSpec spec = basic_file({1});
-    spec.firmware_version = c.version;
-    spec.flights[0].form = c.form;
-    spec.flights[0].records = {record};
+    DataFileSpec input = basic_file({1});
+    input.firmware_version = c.version;
+    input.flights[0].form = c.form;
+    input.flights[0].records = {record};
     TempDir dir;
-    const CliResult result = convert(dir, spec);
+    const CliResult result = convert(dir, input);
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(result.output, path_line());
     const std::string version_line =
@@ -656,14 +656,14 @@ TEST(ConvertCli, BothChecksumFormsAreAccepted) {
 TEST(ConvertCli, DifOverSevenCylinders) {
   // C1 to C7, E1 to E8: dif takes E1 to E6 and E7 (slot 24), not E8 (slot 25).
   const uint32_t flags = bits({2, 3, 4, 5, 6, 7, 8, 11, 12, 13, 14, 15, 16, 17, 18});
-  DataFileSpec spec;
-  spec.feature_flags = flags;
+  DataFileSpec input;
+  input.feature_flags = flags;
   FlightSpec flight = basic_flight(1);
   flight.flags = flags;
   flight.records = {RecordSpec().change(24, 760).change(25, 1760).change(3, -40)};
-  spec.flights = {flight};
+  input.flights = {flight};
   TempDir dir;
-  const CliResult result = convert(dir, spec);
+  const CliResult result = convert(dir, input);
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(read_csv(dir, "F00001-MEND.CSV"),
             header_block("Flight #1 6/1/24 10:0:0", " 0.00", 360) +

@@ -357,26 +357,26 @@ TEST(ApplyRecord, MatchesThePlainRulesOnRandomRecords) {
 
 // A FileState over an exact copy of `bytes`: a read past file_size is a heap overflow that
 // the sanitizer build reports.
-void load(FileState& state, const DataFileSpec& spec, const std::vector<uint8_t>& bytes,
+void load(FileState& state, const DataFileSpec& input, const std::vector<uint8_t>& bytes,
           uint32_t data_start) {
   state.input_path = "FLIGHTS.DAT";
   state.buffer.reset(new uint8_t[bytes.empty() ? 1 : bytes.size()]);
   if (!bytes.empty()) std::memcpy(state.buffer.get(), bytes.data(), bytes.size());
   state.buffer_capacity = static_cast<uint32_t>(bytes.size());
   state.file_size = static_cast<uint32_t>(bytes.size());
-  state.config.model = spec.model;
-  state.config.feature_flags = spec.feature_flags;
-  state.config.firmware_version = static_cast<uint16_t>(std::stoi(spec.firmware_version));
-  state.legacy_threshold = spec.model == TWIN_MODEL ? 140 : 300;
-  state.flight_count = static_cast<uint32_t>(spec.flights.size());
+  state.config.model = input.model;
+  state.config.feature_flags = input.feature_flags;
+  state.config.firmware_version = static_cast<uint16_t>(std::stoi(input.firmware_version));
+  state.legacy_threshold = input.model == TWIN_MODEL ? 140 : 300;
+  state.flight_count = static_cast<uint32_t>(input.flights.size());
   state.data_start = data_start;
 }
 
-void set_directory(FileState& state, const DataFileSpec& spec, const testdata::BuiltFile& built) {
-  for (size_t i = 0; i < spec.flights.size(); ++i) {
-    state.flight_dir[i].flight_number = spec.flights[i].flight_number;
+void set_directory(FileState& state, const DataFileSpec& input, const testdata::BuiltFile& built) {
+  for (size_t i = 0; i < input.flights.size(); ++i) {
+    state.flight_dir[i].flight_number = input.flights[i].flight_number;
     state.flight_dir[i].length_words =
-        spec.flights[i].length_words.value_or(static_cast<uint16_t>(built.flight_sizes[i] / 2));
+        input.flights[i].length_words.value_or(static_cast<uint16_t>(built.flight_sizes[i] / 2));
   }
 }
 
@@ -394,11 +394,11 @@ std::string walk(const FileState& state, const Options& options = {}) {
   return "";
 }
 
-std::string walk(const DataFileSpec& spec, const Options& options = {}) {
-  const testdata::BuiltFile built = testdata::build_data_file(spec);
+std::string walk(const DataFileSpec& input, const Options& options = {}) {
+  const testdata::BuiltFile built = testdata::build_data_file(input);
   FileState state;
-  load(state, spec, built.bytes, built.data_start);
-  set_directory(state, spec, built);
+  load(state, input, built.bytes, built.data_start);
+  set_directory(state, input, built);
   return walk(state, options);
 }
 
@@ -415,15 +415,15 @@ FlightSpec good_flight(uint16_t number) {
 }
 
 DataFileSpec two_flights() {
-  DataFileSpec spec;
-  spec.feature_flags = good_flight(1).flags;
-  spec.flights = {good_flight(1), good_flight(2)};
-  return spec;
+  DataFileSpec input;
+  input.feature_flags = good_flight(1).flags;
+  input.flights = {good_flight(1), good_flight(2)};
+  return input;
 }
 
 struct WalkCase {
   const char* label;
-  DataFileSpec spec;
+  DataFileSpec input;
   uint16_t only_flight;
   const char* message;
 };
@@ -431,9 +431,9 @@ struct WalkCase {
 TEST(ConvertFlights, ChecksInOrder) {
   std::vector<WalkCase> cases;
   auto add = [&](const char* label, uint16_t only, const char* message, auto change) {
-    DataFileSpec spec = two_flights();
-    change(spec);
-    cases.push_back({label, spec, only, message});
+    DataFileSpec input = two_flights();
+    change(input);
+    cases.push_back({label, input, only, message});
   };
   add("good file", 0, "", [](DataFileSpec&) {});
   add("no flight", 0, "", [](DataFileSpec& s) { s.flights.clear(); });
@@ -476,19 +476,19 @@ TEST(ConvertFlights, ChecksInOrder) {
   for (const WalkCase& c : cases) {
     Options options;
     options.only_flight = c.only_flight;
-    EXPECT_EQ(walk(c.spec, options), c.message) << c.label;
+    EXPECT_EQ(walk(c.input, options), c.message) << c.label;
   }
 }
 
 TEST(ConvertFlights, DataStartBeyondTheEnd) {
   // The "$L" line end was the file's last byte: data_start is one past the end.
-  DataFileSpec spec;
-  spec.flights = {good_flight(1)};
-  const testdata::BuiltFile built = testdata::build_data_file(spec);
+  DataFileSpec input;
+  input.flights = {good_flight(1)};
+  const testdata::BuiltFile built = testdata::build_data_file(input);
   const std::vector<uint8_t> header(built.bytes.begin(), built.bytes.begin() + built.data_start);
   FileState state;
-  load(state, spec, header, built.data_start + 1);
-  set_directory(state, spec, built);
+  load(state, input, header, built.data_start + 1);
+  set_directory(state, input, built);
   EXPECT_EQ(walk(state), "Data ends unexpectedly");
   // The bounds check comes before the length check.
   state.flight_dir[0].length_words = 3;
@@ -513,13 +513,13 @@ bool is_known_message(const std::string& message) {
 // Every cut of the file, every length of the first flight and every damaged byte must end
 // in success or one of the walk's messages, without reading outside the loaded bytes.
 TEST(ConvertFlights, DamagedFilesNeverReadOutOfBounds) {
-  const DataFileSpec spec = two_flights();
-  const testdata::BuiltFile built = testdata::build_data_file(spec);
+  const DataFileSpec input = two_flights();
+  const testdata::BuiltFile built = testdata::build_data_file(input);
   for (size_t size = built.data_start; size <= built.bytes.size(); ++size) {
     FileState state;
-    load(state, spec, std::vector<uint8_t>(built.bytes.begin(), built.bytes.begin() + size),
+    load(state, input, std::vector<uint8_t>(built.bytes.begin(), built.bytes.begin() + size),
          built.data_start);
-    set_directory(state, spec, built);
+    set_directory(state, input, built);
     const std::string message = walk(state);
     EXPECT_TRUE(is_known_message(message)) << "size " << size << ": " << message;
     if (size < built.bytes.size() - 1) {
@@ -528,8 +528,8 @@ TEST(ConvertFlights, DamagedFilesNeverReadOutOfBounds) {
   }
   for (uint32_t words = 0; words <= built.flight_sizes[0] / 2 + 2; ++words) {
     FileState state;
-    load(state, spec, built.bytes, built.data_start);
-    set_directory(state, spec, built);
+    load(state, input, built.bytes, built.data_start);
+    set_directory(state, input, built);
     state.flight_dir[0].length_words = static_cast<uint16_t>(words);
     const std::string message = walk(state);
     EXPECT_TRUE(is_known_message(message)) << "words " << words << ": " << message;
@@ -539,8 +539,8 @@ TEST(ConvertFlights, DamagedFilesNeverReadOutOfBounds) {
       std::vector<uint8_t> bytes = built.bytes;
       bytes[at] ^= flip;
       FileState state;
-      load(state, spec, bytes, built.data_start);
-      set_directory(state, spec, built);
+      load(state, input, bytes, built.data_start);
+      set_directory(state, input, built);
       const std::string message = walk(state);
       EXPECT_TRUE(is_known_message(message)) << "byte " << at << ": " << message;
     }
