@@ -222,8 +222,11 @@ void print_results(const std::vector<Result>& results) {
   }
 }
 
-void print_target(const std::string& what, const std::string& measured, bool met) {
-  std::printf("| %s | %s | %s |\n", what.c_str(), measured.c_str(), met ? "met" : "NOT MET");
+// A target is judged by wall time; the CPU-time figure shows what a busy machine hides.
+void print_target(const std::string& what, const std::string& measured, const std::string& by_cpu,
+                  bool met) {
+  std::printf("| %s | %s | %s | %s |\n", what.c_str(), measured.c_str(), by_cpu.c_str(),
+              met ? "met" : "NOT MET");
 }
 
 // The linearity cases with the large case they were cut from, smallest first.
@@ -252,45 +255,50 @@ double ns_per_row(const Result& r) {
 }
 
 void print_targets(const std::vector<Result>& results) {
-  std::puts("| target | measured | |");
-  std::puts("|---|---:|---|");
+  std::puts("| target | measured (by wall time) | by CPU time | |");
+  std::puts("|---|---:|---:|---|");
   for (const Result& r : results) {
     const BenchCase& c = *r.bench_case;
     if (c.kind == CaseKind::kLinearity || !r.error.empty()) continue;
     const double limit = static_cast<double>(c.largest_input_bytes) + 4 * kMiB;
+    const double cp_limit = c.kind == CaseKind::kLarge ? 3.5 : 2;
     if (c.kind == CaseKind::kLarge) {
       const double rate = r.csv_bytes / 1e6 / r.wall;
-      print_target(c.name + ": CSV output >= 1000 MB/s", format("%.0f MB/s", rate), rate >= 1000);
-      print_target(c.name + ": wall <= 3.5 x cp", format("%.2f x", r.wall / r.cp_wall),
-                   r.wall <= 3.5 * r.cp_wall);
-    } else {
-      print_target(c.name + ": wall <= 2 x cp", format("%.2f x", r.wall / r.cp_wall),
-                   r.wall <= 2 * r.cp_wall);
+      print_target(c.name + ": CSV output >= 1000 MB/s", format("%.0f MB/s", rate),
+                   format("%.0f MB/s", r.csv_bytes / 1e6 / r.cpu), rate >= 1000);
     }
+    print_target(c.name + ": wall <= " + format("%.1f", cp_limit) + " x cp",
+                 format("%.2f x", r.wall / r.cp_wall), format("%.2f x", r.cpu / r.cp_cpu),
+                 r.wall <= cp_limit * r.cp_wall);
     print_target(
         c.name + ": peak RSS <= largest input + 4 MiB (" + format("%.1f MiB", limit / kMiB) + ")",
-        format("%.1f MiB", r.max_rss / kMiB), static_cast<double>(r.max_rss) <= limit);
+        format("%.1f MiB", r.max_rss / kMiB), "", static_cast<double>(r.max_rss) <= limit);
   }
   const std::vector<const Result*> series = linearity_series(results);
   if (series.size() >= 2) {
-    const double first = ns_per_row(*series.front());
-    const double last = ns_per_row(*series.back());
-    print_target("time linear in rows: ns/row of " + series.back()->bench_case->name +
-                     " within 15% of " + series.front()->bench_case->name,
-                 format("%+.1f%%", (last / first - 1) * 100), last <= first * 1.15);
+    const Result& first = *series.front();
+    const Result& last = *series.back();
+    const double by_wall = ns_per_row(last) / ns_per_row(first) - 1;
+    const double by_cpu = (last.cpu / static_cast<double>(last.bench_case->rows)) /
+                              (first.cpu / static_cast<double>(first.bench_case->rows)) -
+                          1;
+    print_target("time linear in rows: ns/row of " + last.bench_case->name + " within 15% of " +
+                     first.bench_case->name,
+                 format("%+.1f%%", by_wall * 100), format("%+.1f%%", by_cpu * 100),
+                 by_wall <= 0.15);
   }
 }
 
 void print_linearity(const std::vector<Result>& results) {
   const std::vector<const Result*> series = linearity_series(results);
   if (series.empty()) return;
-  std::puts("| case | rows | wall | ns per row | vs the smallest |");
-  std::puts("|---|---:|---:|---:|---:|");
+  std::puts("| case | rows | wall | ns per row | vs the smallest | CPU ns per row |");
+  std::puts("|---|---:|---:|---:|---:|---:|");
   const double base = ns_per_row(*series.front());
   for (const Result* r : series) {
-    std::printf("| %s | %s | %.3f s | %.1f | %.2f |\n", case_label(*r->bench_case).c_str(),
+    std::printf("| %s | %s | %.3f s | %.1f | %.2f | %.1f |\n", case_label(*r->bench_case).c_str(),
                 with_commas(r->bench_case->rows).c_str(), r->wall, ns_per_row(*r),
-                ns_per_row(*r) / base);
+                ns_per_row(*r) / base, r->cpu * 1e9 / static_cast<double>(r->bench_case->rows));
   }
 }
 
