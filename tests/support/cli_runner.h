@@ -2,6 +2,7 @@
 #ifndef DATMEND_TESTS_SUPPORT_CLI_RUNNER_H_
 #define DATMEND_TESTS_SUPPORT_CLI_RUNNER_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -18,10 +19,25 @@ struct CliOptions {
   std::string working_dir;                               // empty: the current one
   std::vector<std::pair<std::string, std::string>> env;  // variables to set
   std::vector<std::string> unset_env;                    // variables to remove
+  // POSIX only. The largest file the program may write, in bytes (0: no limit). SIGXFSZ
+  // is ignored in the child, so a write beyond the limit fails with "File too large".
+  uint64_t file_size_limit = 0;
+  // POSIX only. Runs the program as the unprivileged user "nobody" (uid and gid 65534),
+  // for whom permission bits count; needs a runner that is root (see can_run_unprivileged).
+  bool unprivileged = false;
 };
+
+// True when run_datmend can honour CliOptions::unprivileged.
+bool can_run_unprivileged();
 
 // Runs the program with `args` (not counting its own path) and collects its standard
 // output and exit status.
+//
+// On POSIX systems the environment variable DATMEND_TEST_WRAPPER, when set, is a command
+// (words separated by spaces) that runs the program instead of running it directly, e.g.
+//   DATMEND_TEST_WRAPPER="valgrind -q --error-exitcode=97 --leak-check=full"
+// Anything the wrapper writes to standard error fails the calling test, as a report of
+// the program's own would.
 CliResult run_datmend(const std::vector<std::string>& args, const CliOptions& options = {});
 
 // The path of the built program.

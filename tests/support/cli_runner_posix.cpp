@@ -2,8 +2,10 @@
 // error on two pipes. The program never writes to standard error: anything that arrives
 // there (a sanitizer report, a stray diagnostic) fails the calling test.
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
@@ -25,6 +28,27 @@ namespace {
 
 // A run that takes longer than this has hung.
 constexpr auto kTimeLimit = std::chrono::seconds(300);
+
+// The user and group "nobody".
+constexpr uid_t kUnprivilegedId = 65534;
+
+// The words of DATMEND_TEST_WRAPPER, or none.
+std::vector<std::string> wrapper_words() {
+  std::vector<std::string> words;
+  const char* wrapper = std::getenv("DATMEND_TEST_WRAPPER");
+  if (wrapper == nullptr) return words;
+  std::string word;
+  for (const char* c = wrapper;; ++c) {
+    if (*c == ' ' || *c == '\0') {
+      if (!word.empty()) words.push_back(word);
+      word.clear();
+      if (*c == '\0') break;
+    } else {
+      word += *c;
+    }
+  }
+  return words;
+}
 
 std::string variable_name(const char* entry) {
   const char* equals = std::strchr(entry, '=');
@@ -63,12 +87,15 @@ bool drain(int fd, std::string& out) {
 
 std::string datmend_binary() { return DATMEND_BINARY; }
 
+bool can_run_unprivileged() { return geteuid() == 0; }
+
 CliResult run_datmend(const std::vector<std::string>& args, const CliOptions& options) {
   CliResult result;
   // Everything the child needs is prepared before the fork: after it, only calls that are
   // safe in a child of a possibly multi-threaded process.
   const std::string binary = datmend_binary();
-  std::vector<std::string> arg_strings;
+  std::vector<std::string> arg_strings = wrapper_words();
+  const std::string program = arg_strings.empty() ? binary : arg_strings.front();
   arg_strings.push_back(binary);
   arg_strings.insert(arg_strings.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -99,7 +126,15 @@ CliResult run_datmend(const std::vector<std::string>& args, const CliOptions& op
       _exit(126);
     }
     if (!options.working_dir.empty() && chdir(options.working_dir.c_str()) != 0) _exit(126);
-    execve(binary.c_str(), argv.data(), envp.data());
+    if (options.file_size_limit != 0) {
+      const rlimit limit{options.file_size_limit, options.file_size_limit};
+      if (signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+    }
+    if (options.unprivileged && (setgroups(0, nullptr) != 0 || setgid(kUnprivilegedId) != 0 ||
+                                 setuid(kUnprivilegedId) != 0)) {
+      _exit(126);
+    }
+    execvpe(program.c_str(), argv.data(), envp.data());
     _exit(127);
   }
   close(out_pipe[1]);
