@@ -1,6 +1,7 @@
 // The platform layer on Windows. Files go through the C runtime's descriptors, the
-// directory search through FindFirstFileA/FindNextFileA. Standard output stays the C
-// runtime's text stream, so every "\n" written to it becomes CR LF.
+// directory search through FindFirstFileA/FindNextFileA, local time through the zone
+// rules of zone_rules.h. Standard output stays the C runtime's text stream, so every "\n"
+// written to it becomes CR LF.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -11,11 +12,13 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
 #include "platform/platform.h"
 #include "platform/wildcard.h"
+#include "platform/zone_rules.h"
 
 // The program expands its own patterns: the runtime must hand every argument over as typed.
 extern "C" {
@@ -36,6 +39,59 @@ int descriptor(const File& file) { return static_cast<int>(file.handle()); }
 
 // _read and _write take at most an unsigned int per call.
 constexpr size_t MAX_CHUNK = 1u << 30;
+
+// The C runtime's calendar runs from 1970 to the end of the year 3000 (UTC); the
+// conversions here keep to the same range.
+constexpr int64_t LAST_CALENDAR_TIME = 32535215999;
+
+// Local time is converted here by the zone's rules rather than by the C runtime: TZ is read
+// in its POSIX form with its daylight-saving dates (the runtime of Wine ignores them), and
+// without TZ the rules come from the system's zone setting, as the runtime would take them.
+bool zone_loaded = false;
+ZoneRules zone;
+
+ZoneDate change_date(const SYSTEMTIME& date) {
+  ZoneDate result;
+  result.month = date.wMonth;
+  if (date.wYear == 0) {
+    result.kind = ZoneDate::Kind::kMonthWeekDay;
+    result.week = date.wDay;
+    result.weekday = date.wDayOfWeek;
+  } else {
+    result.kind = ZoneDate::Kind::kFixed;
+    result.day = date.wDay;
+  }
+  result.time = date.wHour * 3600 + date.wMinute * 60 + date.wSecond;
+  return result;
+}
+
+ZoneRules system_zone() {
+  ZoneRules rules;
+  TIME_ZONE_INFORMATION info;
+  const DWORD kind = GetTimeZoneInformation(&info);
+  if (kind == TIME_ZONE_ID_INVALID) return rules;
+  rules.std_offset = static_cast<int32_t>(-(info.Bias + info.StandardBias) * 60);
+  rules.dst_offset = static_cast<int32_t>(-(info.Bias + info.DaylightBias) * 60);
+  rules.has_dst = kind != TIME_ZONE_ID_UNKNOWN && info.DaylightDate.wMonth != 0 &&
+                  info.StandardDate.wMonth != 0;
+  if (!rules.has_dst) rules.dst_offset = rules.std_offset;
+  // Windows gives the start on the standard clock and the end on the daylight clock, as
+  // the rules here read them.
+  rules.dst_start = change_date(info.DaylightDate);
+  rules.dst_end = change_date(info.StandardDate);
+  return rules;
+}
+
+const ZoneRules& local_zone() {
+  if (!zone_loaded) {
+    zone_loaded = true;
+    const char* tz = std::getenv("TZ");
+    std::optional<ZoneRules> rules;
+    if (tz != nullptr && tz[0] != '\0') rules = parse_posix_tz(tz);
+    zone = rules ? *rules : system_zone();
+  }
+  return zone;
+}
 
 }  // namespace
 
@@ -165,38 +221,18 @@ bool seek_to(const File& file, uint64_t offset) {
   return _lseeki64(descriptor(file), static_cast<__int64>(offset), SEEK_SET) >= 0;
 }
 
-// The C runtime reads TZ in its POSIX form ("EST5EDT") and takes the system's zone when
-// TZ is unset or empty; its first conversion reads the setting by itself.
 std::optional<int64_t> local_to_calendar(const LocalTime& local) {
-  std::tm fields{};
-  fields.tm_year = local.year - 1900;
-  fields.tm_mon = local.month - 1;
-  fields.tm_mday = local.day;
-  fields.tm_hour = local.hour;
-  fields.tm_min = local.minute;
-  fields.tm_sec = local.second;
-  fields.tm_isdst = -1;
-  // The runtime has no time before 1970, so -1 is only ever its failure.
-  const __time64_t result = _mktime64(&fields);
-  if (result == -1) return std::nullopt;
-  return static_cast<int64_t>(result);
+  const int64_t result = zone_local_to_utc(local_zone(), local);
+  if (result < 0 || result > LAST_CALENDAR_TIME) return std::nullopt;
+  return result;
 }
 
 std::optional<LocalTime> calendar_to_local(int64_t calendar_time) {
-  const __time64_t t = static_cast<__time64_t>(calendar_time);
-  std::tm fields{};
-  if (_localtime64_s(&fields, &t) != 0) return std::nullopt;
-  LocalTime local;
-  local.year = fields.tm_year + 1900;
-  local.month = fields.tm_mon + 1;
-  local.day = fields.tm_mday;
-  local.hour = fields.tm_hour;
-  local.minute = fields.tm_min;
-  local.second = fields.tm_sec;
-  return local;
+  if (calendar_time < 0 || calendar_time > LAST_CALENDAR_TIME) return std::nullopt;
+  return zone_utc_to_local(local_zone(), calendar_time);
 }
 
-void reload_time_zone() { _tzset(); }
+void reload_time_zone() { zone_loaded = false; }
 
 int64_t current_time() { return static_cast<int64_t>(_time64(nullptr)); }
 
