@@ -92,9 +92,16 @@ void open_csv_file(CsvWriter& csv, const FileState& state, const Options& option
   char name[32];
   std::snprintf(name, sizeof name, "F%05u%s.CSV", static_cast<unsigned>(flight_number),
                 options.no_suffix ? "" : "-MEND");
-  const PathPieces input = split_path(state.input_path);
+  // The input's drive and directory are joined once per input file; each flight then only
+  // appends its name, reusing the path's storage.
+  if (csv.prefix_input_path != state.input_path) {
+    csv.prefix_input_path = state.input_path;
+    const PathPieces input = split_path(state.input_path);
+    csv.path_prefix = join_path(input.drive, input.directory, "", "");
+  }
   const PathPieces file_name = split_path(name);
-  csv.csv_path = join_path(input.drive, input.directory, file_name.name, file_name.extension);
+  csv.csv_path.assign(csv.path_prefix);
+  csv.csv_path.append(join_path("", "", file_name.name, file_name.extension));
 
   if (csv.discard_output) {
     stream_open(csv.csv_file, platform::File(), true);

@@ -37,6 +37,9 @@ struct CsvWriter {
   // The calendar time line 1 shows; the current time when empty.
   std::optional<int64_t> fixed_now;
 
+  // The drive and directory of the CSV files, joined for prefix_input_path.
+  std::string prefix_input_path;
+  std::string path_prefix;
   // The current flight, set by write_csv_header.
   uint16_t flight_number = 0;
   uint32_t duration_line_bytes = 0;

@@ -13,6 +13,7 @@
 #include "flight/packed_time.h"
 #include "platform/platform.h"
 #include "support/temp_dir.h"
+#include "support/time_zones.h"
 
 namespace datmend {
 namespace {
@@ -264,7 +265,7 @@ std::string line_one_at(int64_t calendar_time) {
 }
 
 TEST_F(CsvWriterTest, LineOneShowsTheCurrentLocalDate) {
-  set_tz("America/New_York");
+  set_tz(testing::NEW_YORK_TZ);
   csv_.fixed_now.reset();
   const std::string before = line_one_at(platform::current_time());
   open_csv_file(csv_, state_, options_, 1);
@@ -278,7 +279,7 @@ TEST_F(CsvWriterTest, LineOneShowsTheCurrentLocalDate) {
 
 TEST_F(CsvWriterTest, LineOneFollowsTheTimeZone) {
   // 2024-03-05 03:00 UTC is still the 4th in New York.
-  set_tz("America/New_York");
+  set_tz(testing::NEW_YORK_TZ);
   csv_.fixed_now = kNow - 7 * 3600;
   open_csv_file(csv_, state_, options_, 1);
   write_csv_header(csv_, state_, example_header());
@@ -495,6 +496,27 @@ TEST_F(CsvWriterTest, MissingDirectoryIsFatal) {
                                  "F00007-MEND.CSV:\nNo such file or directory");
   }
   EXPECT_FALSE(csv_.csv_file.active);
+}
+
+TEST_F(CsvWriterTest, RowTimeWithoutLocalTimeIsFatal) {
+  open_csv_file(csv_, state_, options_, 7);
+  write_csv_header(csv_, state_, example_header());
+  write_data_row(csv_, start_of(example_header()), example_samples()[0]);
+  try {
+    // Billions of years away: no local calendar holds it.
+    write_data_row(csv_, INT64_MAX - 10, example_samples()[0]);
+    FAIL() << "no error";
+  } catch (const FatalError& error) {
+    EXPECT_EQ(error.message, "Flight 7 row time cannot be converted to local time");
+  }
+  close_csv_file(csv_);
+  // The row before the error is kept, and nothing of the failed one.
+  const std::string tail =
+      "\"MARK\",\r\n\"9:5:0\",935,942,951,930,945,958,350,362,371,340,355,\"NA\",185,28,15,14.2,"
+      "9.5,12,\r\n";
+  const std::string file = dir_.read("F00007-MEND.CSV");
+  ASSERT_GE(file.size(), tail.size());
+  EXPECT_EQ(file.substr(file.size() - tail.size()), tail);
 }
 
 #ifndef _WIN32
