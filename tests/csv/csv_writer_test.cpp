@@ -486,16 +486,30 @@ TEST_F(CsvWriterTest, NothingHappensWithoutAnOpenFile) {
   EXPECT_TRUE(dir_.list().empty());
 }
 
-TEST_F(CsvWriterTest, MissingDirectoryIsFatal) {
-  state_.input_path = dir_.file("missing/IN.DAT");
-  try {
-    open_csv_file(csv_, state_, options_, 7);
-    FAIL() << "no error";
-  } catch (const FatalError& error) {
-    EXPECT_EQ(error.message, "Unable to open output file " + dir_.file("missing/") +
-                                 "F00007-MEND.CSV:\nNo such file or directory");
+TEST_F(CsvWriterTest, PathTheSystemRefusesIsFatal) {
+  dir_.write("IN.DAT", std::string("data"));
+  struct Case {
+    std::string directory;
+    std::string error_text;
+  };
+  const Case cases[] = {
+      {dir_.file("missing/"), "No such file or directory"},
+#ifndef _WIN32
+      {dir_.file(std::string(300, 'd') + "/"), "File name too long"},
+      {dir_.file("IN.DAT/"), "Not a directory"},
+#endif
+  };
+  for (const Case& c : cases) {
+    state_.input_path = c.directory + "IN.DAT";
+    try {
+      open_csv_file(csv_, state_, options_, 7);
+      ADD_FAILURE() << "no error for " << c.directory;
+    } catch (const FatalError& error) {
+      EXPECT_EQ(error.message,
+                "Unable to open output file " + c.directory + "F00007-MEND.CSV:\n" + c.error_text);
+    }
+    EXPECT_FALSE(csv_.csv_file.active);
   }
-  EXPECT_FALSE(csv_.csv_file.active);
 }
 
 TEST_F(CsvWriterTest, RowTimeWithoutLocalTimeIsFatal) {
