@@ -215,8 +215,10 @@ TEST_F(DriverCli, EveryMatchInListingOrder) {
   EXPECT_EQ(result.exit_status, 0);
   // The listing order is the directory's own; compare the set and the line form.
   std::vector<std::string> lines;
+  const std::string line_end = stdout_text("\n");
   size_t start = 0;
-  for (size_t end; (end = result.output.find('\n', start)) != std::string::npos; start = end + 1) {
+  for (size_t end; (end = result.output.find(line_end, start)) != std::string::npos;
+       start = end + line_end.size()) {
     lines.push_back(result.output.substr(start, end - start));
   }
   EXPECT_EQ(start, result.output.size()) << "output ends with a line end";
