@@ -8,74 +8,73 @@
 namespace datmend {
 namespace {
 
-// The decimal digits of 0 to 9999 without leading zeros, left-aligned, and their count. A
-// number is written by copying the four text bytes of its entry and advancing by the count;
-// the bytes past the count are overwritten by what follows, and each row has room for them.
-// Engine values fall in a few narrow ranges, so only a few lines of the table stay in use.
-struct alignas(8) Digits {
-  char text[4];
+// The fields ",0" to ",9999": a comma and the digits without leading zeros, left-aligned,
+// and the count of both. A field is written by copying the whole eight-byte entry and
+// advancing by the count; the bytes past the count are overwritten by what follows, and
+// each row has room for them. Engine values fall in a few narrow ranges, so only a few
+// lines of the table stay in use.
+struct alignas(8) Field {
+  char text[7];
   uint8_t length;
 };
 
-struct DigitTable {
-  Digits entries[10000];
+constexpr uint32_t TABLE_SIZE = 10000;
+
+struct FieldTable {
+  Field entries[TABLE_SIZE];
 };
 
-constexpr DigitTable make_digit_table() {
-  DigitTable table{};
-  for (int n = 0; n < 10000; ++n) {
-    Digits& entry = table.entries[n];
-    entry.length = static_cast<uint8_t>(n >= 1000 ? 4 : n >= 100 ? 3 : n >= 10 ? 2 : 1);
-    int rest = n;
-    for (int i = entry.length - 1; i >= 0; --i, rest /= 10) {
+constexpr FieldTable make_field_table() {
+  FieldTable table{};
+  for (uint32_t n = 0; n < TABLE_SIZE; ++n) {
+    Field& entry = table.entries[n];
+    const int digits = n >= 1000 ? 4 : n >= 100 ? 3 : n >= 10 ? 2 : 1;
+    entry.length = static_cast<uint8_t>(1 + digits);
+    entry.text[0] = ',';
+    uint32_t rest = n;
+    for (int i = digits; i >= 1; --i, rest /= 10) {
       entry.text[i] = static_cast<char>('0' + rest % 10);
     }
-    for (int i = entry.length; i < 4; ++i) entry.text[i] = '0';
   }
   return table;
 }
 
-constexpr DigitTable DIGITS = make_digit_table();
+constexpr FieldTable FIELDS = make_field_table();
 
-// Writes `n` (below 100000) without leading zeros.
-inline char* put_unsigned(char* out, uint32_t n) {
-  if (n < 10000) {
-    const Digits& entry = DIGITS.entries[n];
-    std::memcpy(out, entry.text, 4);
-    return out + entry.length;
+// ",%u" for a magnitude of at most 32768.
+inline char* put_unsigned_field(char* out, uint32_t n) {
+  if (n < TABLE_SIZE) {
+    std::memcpy(out, &FIELDS.entries[n], sizeof(Field));
+    return out + FIELDS.entries[n].length;
   }
-  // 10000 and more: the first digit, then the four others with their zeros.
-  const uint32_t low = n % 10000;
-  *out++ = static_cast<char>('0' + n / 10000);
-  std::memcpy(out, DIGITS.entries[low].text, 4);
-  const int length = DIGITS.entries[low].length;
-  if (length < 4) {
-    // Shift the digits right and fill the leading zeros.
-    char digits[4] = {'0', '0', '0', '0'};
-    std::memcpy(digits + (4 - length), DIGITS.entries[low].text, static_cast<size_t>(length));
-    std::memcpy(out, digits, 4);
-  }
-  return out + 4;
+  out[0] = ',';
+  out[1] = static_cast<char>('0' + n / 10000);
+  out[2] = static_cast<char>('0' + n / 1000 % 10);
+  out[3] = static_cast<char>('0' + n / 100 % 10);
+  out[4] = static_cast<char>('0' + n / 10 % 10);
+  out[5] = static_cast<char>('0' + n % 10);
+  return out + 6;
 }
 
-// int16 values and dif values: the magnitude is at most 32768.
-inline char* put_signed(char* out, int32_t value) {
-  if (value < 0) {
-    *out++ = '-';
-    return put_unsigned(out, static_cast<uint32_t>(-value));
-  }
-  return put_unsigned(out, static_cast<uint32_t>(value));
+// ",-%u": the entry goes one byte further, and its comma becomes the minus sign.
+inline char* put_negative_field(char* out, uint32_t magnitude) {
+  char* end = put_unsigned_field(out + 1, magnitude);
+  out[0] = ',';
+  out[1] = '-';
+  return end;
+}
+
+inline char* put_value(char* out, int32_t value) {
+  if (value < 0) return put_negative_field(out, static_cast<uint32_t>(-value));
+  return put_unsigned_field(out, static_cast<uint32_t>(value));
 }
 
 // Tenths: whole units, then the tenths digit unless it is 0; the sign stands before the
 // magnitude, so -15 is -1.5 and -5 is -0.5.
 inline char* put_tenths(char* out, int32_t value) {
-  uint32_t magnitude = static_cast<uint32_t>(value);
-  if (value < 0) {
-    *out++ = '-';
-    magnitude = static_cast<uint32_t>(-value);
-  }
-  out = put_unsigned(out, magnitude / 10);
+  const uint32_t magnitude = static_cast<uint32_t>(value < 0 ? -value : value);
+  out =
+      value < 0 ? put_negative_field(out, magnitude / 10) : put_unsigned_field(out, magnitude / 10);
   const uint32_t tenths = magnitude % 10;
   if (tenths != 0) {
     out[0] = '.';
@@ -86,13 +85,8 @@ inline char* put_tenths(char* out, int32_t value) {
 }
 
 inline char* put_not_available(char* out) {
-  std::memcpy(out, "\"NA\"", 4);
-  return out + 4;
-}
-
-// Hours, minutes and seconds are below 100.
-inline char* put_time_part(char* out, int part) {
-  return put_unsigned(out, static_cast<uint32_t>(part));
+  std::memcpy(out, ",\"NA\"", 5);
+  return out + 5;
 }
 
 }  // namespace
@@ -131,24 +125,24 @@ char* format_data_row(const RowPlan& plan, const TimeOfDay& time_of_day, const S
     not_available |= uint64_t{sample.na_bits[i]} << (8 * i);
   }
 
-  *out++ = '"';
-  out = put_time_part(out, time_of_day.hour);
-  *out++ = ':';
-  out = put_time_part(out, time_of_day.minute);
-  *out++ = ':';
-  out = put_time_part(out, time_of_day.second);
+  // "h:m:s" in quotes: each part is written as a field, and its comma then replaced.
+  char* minute = put_unsigned_field(out, static_cast<uint32_t>(time_of_day.hour));
+  out[0] = '"';
+  char* second = put_unsigned_field(minute, static_cast<uint32_t>(time_of_day.minute));
+  minute[0] = ':';
+  out = put_unsigned_field(second, static_cast<uint32_t>(time_of_day.second));
+  second[0] = ':';
   *out++ = '"';
 
   const RowField* field = plan.fields.data();
   const RowField* const end = field + plan.count;
   for (; field != end; ++field) {
-    *out++ = ',';
     if ((not_available >> field->source) & 1) {
       out = put_not_available(out);
     } else if (field->tenths) {
       out = put_tenths(out, sources[field->source]);
     } else {
-      out = put_signed(out, sources[field->source]);
+      out = put_value(out, sources[field->source]);
     }
   }
 
