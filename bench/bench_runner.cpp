@@ -178,6 +178,12 @@ std::string cpu_model() {
   return "unknown CPU";
 }
 
+// Other work on the machine shows up in the figures; the load average says how much there was.
+double load_average() {
+  double load[1] = {0};
+  return getloadavg(load, 1) == 1 ? load[0] : 0;
+}
+
 std::string machine_line(int runs) {
   char date[64];
   const std::time_t now = std::time(nullptr);
@@ -185,13 +191,11 @@ std::string machine_line(int runs) {
   utsname system{};
   uname(&system);
   const char* tz = std::getenv("TZ");
-  // Other work on the machine shows up in the figures; the load says how much there was.
-  double load[3] = {0, 0, 0};
-  getloadavg(load, 3);
   return std::string(date) + "; " + cpu_model() + ", " +
          std::to_string(sysconf(_SC_NPROCESSORS_ONLN)) + " cores (nproc); " + system.sysname + " " +
          system.release + "; TZ " + (tz && *tz ? tz : "unset (system zone)") + "; median of " +
-         std::to_string(runs) + " runs.";
+         std::to_string(runs) + (runs == 1 ? " run" : " runs") + "; load average " +
+         format("%.2f", load_average()) + " at the start";
 }
 
 std::string case_label(const BenchCase& c) {
@@ -349,7 +353,8 @@ int main(int argc, char** argv) {
     // A child's peak memory includes the forked runner; this is what an empty program shows.
     const ChildRun floor = datmend::bench::run_child({{"true"}, "", ""});
 
-    std::printf("## Whole-process benchmark\n\n%s\n\n", machine.c_str());
+    std::printf("## Whole-process benchmark\n\n%s, %.2f at the end.\n\n", machine.c_str(),
+                load_average());
     print_results(results);
     std::puts("");
     print_linearity(results);
