@@ -195,6 +195,15 @@ int main(int argc, char** argv) {
     too_long.flights.push_back(long_entry);
     write(dir, "region_past_end", kAllFlights, too_long);
 
+    // One directory entry more than a file may hold.
+    DataFileSpec full = single_engine(830, "310");
+    full.include_other_records = false;
+    for (int number = 1; number <= 513; ++number) {
+      full.extra_records.push_back(
+          datmend::testdata::header_record("D," + std::to_string(number) + ",7"));
+    }
+    write(dir, "directory_overflow", kAllFlights, full);
+
     DataFileSpec bad_text = single_engine(830, "310");
     bad_text.extra_records = {datmend::testdata::header_record_with_checksum("T,1,2,3", "ZZ")};
     write(dir, "bad_header_checksum", kAllFlights, bad_text);
