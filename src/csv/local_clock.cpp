@@ -39,25 +39,24 @@ void start_window(LocalClock& clock, int64_t first) {
   const std::optional<int64_t> at_first = offset_at(first);
   const std::optional<int64_t> at_last = offset_at(clock.window_last);
   clock.uniform = at_first && at_last && *at_first == *at_last;
-  if (clock.uniform) clock.offset = *at_first;
+  if (clock.uniform) {
+    int64_t second = (first + *at_first) % SECONDS_PER_DAY;
+    if (second < 0) second += SECONDS_PER_DAY;
+    clock.first_second_of_day = static_cast<uint32_t>(second);
+  }
 }
 
 }  // namespace
 
-bool local_time_of_day(LocalClock& clock, int64_t calendar_time, TimeOfDay* time_of_day) {
+bool local_time_of_day_afresh(LocalClock& clock, int64_t calendar_time, TimeOfDay* time_of_day) {
   if (!clock.valid || calendar_time < clock.window_first || calendar_time > clock.window_last) {
     start_window(clock, calendar_time);
   }
-  if (!clock.uniform) {
-    const std::optional<platform::LocalTime> local = platform::calendar_to_local(calendar_time);
-    if (!local) return false;
-    *time_of_day = {local->hour, local->minute, local->second};
-    return true;
-  }
-  int64_t second_of_day = (calendar_time + clock.offset) % SECONDS_PER_DAY;
-  if (second_of_day < 0) second_of_day += SECONDS_PER_DAY;
-  const int seconds = static_cast<int>(second_of_day);
-  *time_of_day = {seconds / 3600, seconds / 60 % 60, seconds % 60};
+  if (clock.uniform) return local_time_of_day(clock, calendar_time, time_of_day);
+  // The offset changes inside this window: each row is converted on its own.
+  const std::optional<platform::LocalTime> local = platform::calendar_to_local(calendar_time);
+  if (!local) return false;
+  *time_of_day = {local->hour, local->minute, local->second};
   return true;
 }
 

@@ -20,15 +20,30 @@ struct LocalClock {
   bool valid = false;    // a window is set up
   bool uniform = false;  // the offset is the same over the whole window
   int64_t window_first = 0;
-  int64_t window_last = 0;  // inclusive
-  int64_t offset = 0;       // local minus UTC seconds, when uniform
+  int64_t window_last = 0;           // inclusive, less than a day after window_first
+  uint32_t first_second_of_day = 0;  // local time of day of window_first, when uniform
 };
 
 // Forgets the cached window; the next call converts afresh (after a change of time zone).
 inline void reset_local_clock(LocalClock& clock) { clock.valid = false; }
 
+// Sets up the window of `calendar_time` and converts it; false when the system cannot.
+bool local_time_of_day_afresh(LocalClock& clock, int64_t calendar_time, TimeOfDay* time_of_day);
+
 // The local time of day of `calendar_time`; false when the system cannot convert it.
-bool local_time_of_day(LocalClock& clock, int64_t calendar_time, TimeOfDay* time_of_day);
+inline bool local_time_of_day(LocalClock& clock, int64_t calendar_time, TimeOfDay* time_of_day) {
+  if (!clock.valid || !clock.uniform || calendar_time < clock.window_first ||
+      calendar_time > clock.window_last) {
+    return local_time_of_day_afresh(clock, calendar_time, time_of_day);
+  }
+  uint32_t second =
+      clock.first_second_of_day + static_cast<uint32_t>(calendar_time - clock.window_first);
+  if (second >= 86400) second -= 86400;
+  time_of_day->hour = static_cast<int>(second / 3600);
+  time_of_day->minute = static_cast<int>(second / 60 % 60);
+  time_of_day->second = static_cast<int>(second % 60);
+  return true;
+}
 
 }  // namespace datmend
 
