@@ -29,7 +29,7 @@ wineserver="$(dirname "$wine")/wineserver"
 echo "== cross-building into $build"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
   -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
-cmake --build "$build" -j"$jobs" --target datmend datmend_tests
+cmake --build "$build" -j"$jobs"
 
 # A prefix of its own, one server for the whole run, no debugger that could write a crash
 # dump to a test's standard output, and no Wine chatter.

@@ -2,7 +2,8 @@
 # ones, so examples/ always holds what make_examples makes.
 file(REMOVE_RECURSE "${SCRATCH}")
 file(MAKE_DIRECTORY "${SCRATCH}")
-execute_process(COMMAND "${MAKE_EXAMPLES}" "${SCRATCH}" RESULT_VARIABLE result OUTPUT_QUIET)
+# EMULATOR runs a cross-built program (Wine); empty in a native build.
+execute_process(COMMAND ${EMULATOR} "${MAKE_EXAMPLES}" "${SCRATCH}" RESULT_VARIABLE result OUTPUT_QUIET)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "make_examples failed: ${result}")
 endif()

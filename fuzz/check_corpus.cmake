@@ -2,7 +2,8 @@
 # committed one, so fuzz/corpus always holds what make_corpus makes.
 file(REMOVE_RECURSE "${SCRATCH}")
 file(MAKE_DIRECTORY "${SCRATCH}")
-execute_process(COMMAND "${MAKE_CORPUS}" "${SCRATCH}" RESULT_VARIABLE result OUTPUT_QUIET)
+# EMULATOR runs a cross-built program (Wine); empty in a native build.
+execute_process(COMMAND ${EMULATOR} "${MAKE_CORPUS}" "${SCRATCH}" RESULT_VARIABLE result OUTPUT_QUIET)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "make_corpus failed: ${result}")
 endif()

@@ -143,10 +143,16 @@ void rewrite(FileState& state) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+#ifdef _WIN32
+  _putenv_s("TZ", "UTC0");
+  const char* nowhere = "NUL";
+#else
   setenv("TZ", "UTC0", 1);
+  const char* nowhere = "/dev/null";
+#endif
   datmend::platform::reload_time_zone();
   // The path lines and notices would only slow the run down.
-  if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
+  if (std::freopen(nowhere, "w", stdout) == nullptr) std::abort();
   return 0;
 }
 
