@@ -31,30 +31,6 @@ __attribute__((format(printf, 2, 3))) void write_formatted(CsvWriter& csv, const
                  std::string_view(line, std::min(static_cast<size_t>(length), sizeof line - 1)));
 }
 
-// The date of line 1. The local date, or the UTC date on the odd system that cannot
-// convert the clock to local time.
-platform::LocalTime conversion_date(const CsvWriter& csv) {
-  const int64_t now = csv.fixed_now ? *csv.fixed_now : platform::current_time();
-  if (const std::optional<platform::LocalTime> local = platform::calendar_to_local(now)) {
-    return *local;
-  }
-  int64_t days = now / 86400 - (now % 86400 < 0 ? 1 : 0);
-  // Civil date of a day count since 1970-01-01.
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const int64_t day_of_era = days - era * 146097;
-  const int64_t year_of_era =
-      (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-  const int64_t day_of_year =
-      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-  const int64_t month_index = (5 * day_of_year + 2) / 153;
-  platform::LocalTime date;
-  date.day = static_cast<int>(day_of_year - (153 * month_index + 2) / 5 + 1);
-  date.month = static_cast<int>(month_index < 10 ? month_index + 3 : month_index - 9);
-  date.year = static_cast<int>(year_of_era + era * 400 + (date.month <= 2 ? 1 : 0));
-  return date;
-}
-
 // The longest column-name row is under 400 bytes; the bound only guards the buffer.
 struct LineBuffer {
   char text[MAX_LINE_BYTES];
@@ -124,9 +100,12 @@ void write_csv_header(CsvWriter& csv, const FileState& state, const FlightHeader
   reset_local_clock(csv.clock);
   if (!csv.csv_file.active) return;
 
-  const platform::LocalTime today = conversion_date(csv);
-  write_formatted(csv, "\"EZSave     %02d/%02d/%02d\"\n", today.month, today.day,
-                  (today.year % 100 + 100) % 100);
+  // Line 1: the local date of the conversion. A clock that no local calendar can show
+  // (years beyond the system's range) gives zeros rather than a wrong date.
+  const int64_t now = csv.fixed_now ? *csv.fixed_now : platform::current_time();
+  const std::optional<platform::LocalTime> today = platform::calendar_to_local(now);
+  write_formatted(csv, "\"EZSave     %02d/%02d/%02d\"\n", today ? today->month : 0,
+                  today ? today->day : 0, today ? (today->year % 100 + 100) % 100 : 0);
   write_formatted(csv, "\"EDM-%4d V %3d J.P.Instruments  (C) 1998\"\n",
                   static_cast<int>(config.model), static_cast<int>(config.firmware_version));
   // The aircraft number goes out byte for byte, whatever it holds.

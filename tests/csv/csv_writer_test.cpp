@@ -287,6 +287,28 @@ TEST_F(CsvWriterTest, LineOneFollowsTheTimeZone) {
   EXPECT_EQ(dir_.read("F00001-MEND.CSV").substr(0, 23), "\"EZSave     03/04/24\"\r\n");
 }
 
+TEST_F(CsvWriterTest, LineOneYearIsTwoDigits) {
+  struct Case {
+    int64_t now;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {946684799, "\"EZSave     12/31/99\"\r\n"},      // 1999-12-31 23:59:59
+      {946684800, "\"EZSave     01/01/00\"\r\n"},      // 2000-01-01
+      {4102444800, "\"EZSave     01/01/00\"\r\n"},     // 2100-01-01
+      {-148287600, "\"EZSave     04/20/65\"\r\n"},     // 1965-04-20 17:00
+      {INT64_MAX / 2, "\"EZSave     00/00/00\"\r\n"},  // no calendar shows it
+  };
+  for (const Case& c : cases) {
+    if (c.now < 0 && !testing::LOCAL_TIME_BEFORE_1970) continue;
+    csv_.fixed_now = c.now;
+    open_csv_file(csv_, state_, options_, 1);
+    write_csv_header(csv_, state_, example_header());
+    close_csv_file(csv_);
+    EXPECT_EQ(dir_.read("F00001-MEND.CSV").substr(0, 23), c.expected) << c.now;
+  }
+}
+
 TEST_F(CsvWriterTest, AircraftNumberWrittenUnescapedWithLineFeedAsCrLf) {
   state_.aircraft_number = "N1,\"2\n3";
   const std::string file = write_flight(example_header(), {});
