@@ -20,7 +20,8 @@ bool write_out(CsvStream& stream, int* error) {
 }  // namespace
 
 void stream_open(CsvStream& stream, platform::File file, bool discard) {
-  if (!stream.buffer) stream.buffer = std::make_unique<char[]>(CSV_BUFFER_BYTES);
+  // Left uninitialised: only the pages that a run fills count towards its memory.
+  if (!stream.buffer) stream.buffer = std::make_unique_for_overwrite<char[]>(CSV_BUFFER_BYTES);
   stream.file = std::move(file);
   stream.discard = discard;
   stream.active = true;
