@@ -56,7 +56,8 @@ int64_t clock_seconds(const LocalTime& local);
 // skips, and one that the change back repeats, count as standard time.
 int64_t zone_local_to_utc(const ZoneRules& rules, const LocalTime& local);
 
-// The local date and time of a calendar time.
+// The local date and time of a calendar time; the caller keeps it to years that an int
+// holds (the Windows layer allows 1970 to 3000).
 LocalTime zone_utc_to_local(const ZoneRules& rules, int64_t calendar_time);
 
 }  // namespace datmend::platform
