@@ -37,10 +37,8 @@ export WINEPREFIX="$build/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winedbg.exe=d"
 export WINEARCH=win64
-# The C runtime reads TZ in its POSIX form only; a zone name would be misread.
-case "${TZ:-}" in
-  */*) unset TZ ;;
-esac
+# Wine keeps its user profile under HOME.
+export HOME="${HOME:-$build}"
 mkdir -p "$WINEPREFIX"
 "$wineserver" -p </dev/null >/dev/null 2>&1
 trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
