@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -21,6 +22,7 @@
 #include "driver/switches.h"
 #include "platform/platform.h"
 #include "support/cli_runner.h"
+#include "support/data_builder.h"
 #include "support/temp_dir.h"
 
 namespace datmend {
@@ -175,6 +177,151 @@ TEST(Win32Files, OpenFailuresCarryTheRuntimeTexts) {
     EXPECT_EQ(error, c.error) << c.path;
     EXPECT_EQ(platform::last_error(), c.error) << c.path;
     EXPECT_EQ(platform::error_text(error), c.text) << c.path;
+  }
+}
+
+// Two short flights with their CSV files F00001-MEND.CSV and F00002-MEND.CSV.
+std::vector<uint8_t> two_flights() {
+  testdata::DataFileSpec spec;
+  spec.feature_flags = 0x0000787C;  // E1 to E5, C1 to C4
+  testdata::FlightSpec flight;
+  flight.flags = spec.feature_flags;
+  flight.date = testdata::pack_date(25, 7, 4);
+  flight.time = testdata::pack_time(9, 0, 0);
+  flight.records = {testdata::RecordSpec().change(0, 1100), testdata::RecordSpec().change(1, -40)};
+  spec.flights = {flight, flight};
+  spec.flights[1].flight_number = 2;
+  return testdata::build_bytes(spec);
+}
+
+// A handle of another program on a file, closed at the end of the test.
+struct OtherProgramsHandle {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  OtherProgramsHandle() = default;
+  OtherProgramsHandle(const OtherProgramsHandle&) = delete;
+  OtherProgramsHandle& operator=(const OtherProgramsHandle&) = delete;
+  ~OtherProgramsHandle() {
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  }
+};
+
+enum class Obstacle { kDirectory, kReadOnlyFile, kHeldWithoutSharing };
+
+// An output that cannot be created: a directory in its place, a read-only file, a file
+// another program holds open without sharing. The run ends with the system's text; files
+// finished before stay whole, and the obstacle is left as it was.
+TEST(Win32Faults, OutputsThatCannotBeCreated) {
+  struct Case {
+    const char* label;
+    std::vector<std::string> args;
+    const char* name;
+    Obstacle obstacle;
+    std::string output;
+  };
+  const std::vector<Case> cases = {
+      {"directory for the second CSV file",
+       {"IN.DAT"},
+       "F00002-MEND.CSV",
+       Obstacle::kDirectory,
+       "IN.DAT\nUnable to open output file F00002-MEND.CSV:\nPermission denied"},
+      {"read-only CSV file",
+       {"IN.DAT"},
+       "F00001-MEND.CSV",
+       Obstacle::kReadOnlyFile,
+       "IN.DAT\nUnable to open output file F00001-MEND.CSV:\nPermission denied"},
+      {"CSV file held",
+       {"-s", "IN.DAT"},
+       "F00002.CSV",
+       Obstacle::kHeldWithoutSharing,
+       "IN.DAT\nUnable to open output file F00002.CSV:\nPermission denied"},
+      {"read-only legacy copy",
+       {"-r", "IN.DAT"},
+       "IN-MEND.DAT",
+       Obstacle::kReadOnlyFile,
+       "IN.DAT\nUnable to open output file IN-MEND.DAT\nPermission denied"},
+      {"legacy copy held",
+       {"-r", "IN.DAT"},
+       "IN-MEND.DAT",
+       Obstacle::kHeldWithoutSharing,
+       "IN.DAT\nUnable to open output file IN-MEND.DAT\nPermission denied"},
+  };
+  const std::vector<uint8_t> input = two_flights();
+  TempDir good;
+  good.write("IN.DAT", input);
+  CliOptions good_options;
+  good_options.working_dir = good.path();
+  good_options.env = {{"TZ", "UTC0"}};
+  ASSERT_EQ(run_datmend({"IN.DAT"}, good_options).exit_status, 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    TempDir dir;
+    dir.write("IN.DAT", input);
+    OtherProgramsHandle held;
+    switch (c.obstacle) {
+      case Obstacle::kDirectory:
+        std::filesystem::create_directory(dir.file(c.name));
+        break;
+      case Obstacle::kReadOnlyFile:
+        dir.write(c.name, "old");
+        ASSERT_TRUE(SetFileAttributesA(dir.file(c.name).c_str(), FILE_ATTRIBUTE_READONLY));
+        // Wine keeps the attribute as permission bits, which do not hold for root.
+        held.handle = CreateFileA(dir.file(c.name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (held.handle != INVALID_HANDLE_VALUE) {
+          CloseHandle(held.handle);
+          held.handle = INVALID_HANDLE_VALUE;
+          SetFileAttributesA(dir.file(c.name).c_str(), FILE_ATTRIBUTE_NORMAL);
+          std::printf("read-only files are writable here: \"%s\" not checked\n", c.label);
+          continue;
+        }
+        break;
+      case Obstacle::kHeldWithoutSharing:
+        held.handle = CreateFileA(dir.file(c.name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(held.handle, INVALID_HANDLE_VALUE);
+        break;
+    }
+    CliOptions options = good_options;
+    options.working_dir = dir.path();
+    const testing::CliResult result = run_datmend(c.args, options);
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.output, stdout_text(c.output));
+    if (std::string(c.name) == "F00002-MEND.CSV") {
+      EXPECT_EQ(dir.read("F00001-MEND.CSV"), good.read("F00001-MEND.CSV"));
+    }
+    if (c.obstacle == Obstacle::kReadOnlyFile) {
+      EXPECT_EQ(dir.read(c.name), "old");
+      SetFileAttributesA(dir.file(c.name).c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    EXPECT_EQ(testdata::read_file(dir.file("IN.DAT")), input);
+  }
+}
+
+// The program reads without locking others out, and is refused only by a program that
+// holds the file without sharing it.
+TEST(Win32Faults, InputOpenInAnotherProgram) {
+  const std::vector<uint8_t> input = two_flights();
+  for (const DWORD sharing : {DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE}, DWORD{0}}) {
+    TempDir dir;
+    dir.write("IN.DAT", input);
+    OtherProgramsHandle held;
+    held.handle = CreateFileA(dir.file("IN.DAT").c_str(), GENERIC_READ | GENERIC_WRITE, sharing,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held.handle, INVALID_HANDLE_VALUE);
+    CliOptions options;
+    options.working_dir = dir.path();
+    options.env = {{"TZ", "UTC0"}};
+    const testing::CliResult result = run_datmend({"IN.DAT"}, options);
+    if (sharing != 0) {
+      EXPECT_EQ(result.exit_status, 0);
+      EXPECT_EQ(result.output, stdout_text("IN.DAT\n"));
+      EXPECT_TRUE(dir.exists("F00002-MEND.CSV"));
+    } else {
+      EXPECT_EQ(result.exit_status, 1);
+      EXPECT_EQ(result.output,
+                stdout_text("IN.DAT\nUnable to open file IN.DAT\nPermission denied"));
+      EXPECT_FALSE(dir.exists("F00001-MEND.CSV"));
+    }
   }
 }
 
