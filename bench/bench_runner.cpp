@@ -51,6 +51,7 @@ struct Result {
   double cp_wall = 0;  // 0 when not measured
   double cpu = 0;      // user and system time, less disturbed by other work on the machine
   double cp_cpu = 0;
+  double user = 0;  // the conversion's user time alone
   uint64_t max_rss = 0;
 };
 
@@ -133,6 +134,7 @@ Result measure(const BenchCase& c, const RunnerOptions& options) {
   std::vector<double> cp_walls;
   std::vector<double> cpus;
   std::vector<double> cp_cpus;
+  std::vector<double> users;
   for (int run = 0; run < options.runs; ++run) {
     datmend::bench::remove_csv_files(dir);
     datmend::bench::remove_dir(cp_dir);
@@ -142,8 +144,9 @@ Result measure(const BenchCase& c, const RunnerOptions& options) {
     if (!result.error.empty()) return result;
     walls.push_back(converted.wall_seconds);
     cpus.push_back(converted.cpu_seconds);
-    std::fprintf(stderr, "  run %d: datmend %.3f s (CPU %.3f s)\n", run + 1, converted.wall_seconds,
-                 converted.cpu_seconds);
+    users.push_back(converted.user_seconds);
+    std::fprintf(stderr, "  run %d: datmend %.3f s (user %.3f s, system %.3f s)\n", run + 1,
+                 converted.wall_seconds, converted.user_seconds, converted.system_seconds);
     result.max_rss = std::max(result.max_rss, converted.max_rss_bytes);
     if (c.kind == CaseKind::kLinearity) continue;
 
@@ -154,8 +157,8 @@ Result measure(const BenchCase& c, const RunnerOptions& options) {
     if (!result.error.empty()) return result;
     cp_walls.push_back(copied.wall_seconds);
     cp_cpus.push_back(copied.cpu_seconds);
-    std::fprintf(stderr, "  run %d: cp %.3f s (CPU %.3f s)\n", run + 1, copied.wall_seconds,
-                 copied.cpu_seconds);
+    std::fprintf(stderr, "  run %d: cp %.3f s (user %.3f s, system %.3f s)\n", run + 1,
+                 copied.wall_seconds, copied.user_seconds, copied.system_seconds);
   }
   datmend::bench::remove_csv_files(dir);
   datmend::bench::remove_dir(cp_dir);
@@ -163,6 +166,7 @@ Result measure(const BenchCase& c, const RunnerOptions& options) {
   result.cp_wall = median(cp_walls);
   result.cpu = median(cpus);
   result.cp_cpu = median(cp_cpus);
+  result.user = median(users);
   return result;
 }
 
@@ -296,13 +300,17 @@ void print_targets(const std::vector<Result>& results) {
 void print_linearity(const std::vector<Result>& results) {
   const std::vector<const Result*> series = linearity_series(results);
   if (series.empty()) return;
-  std::puts("| case | rows | wall | ns per row | vs the smallest | CPU ns per row |");
-  std::puts("|---|---:|---:|---:|---:|---:|");
+  std::puts(
+      "| case | rows | wall | ns per row | vs the smallest | CPU ns per row | user ns per row "
+      "|");
+  std::puts("|---|---:|---:|---:|---:|---:|---:|");
   const double base = ns_per_row(*series.front());
   for (const Result* r : series) {
-    std::printf("| %s | %s | %.3f s | %.1f | %.2f | %.1f |\n", case_label(*r->bench_case).c_str(),
-                with_commas(r->bench_case->rows).c_str(), r->wall, ns_per_row(*r),
-                ns_per_row(*r) / base, r->cpu * 1e9 / static_cast<double>(r->bench_case->rows));
+    const double rows = static_cast<double>(r->bench_case->rows);
+    std::printf("| %s | %s | %.3f s | %.1f | %.2f | %.1f | %.1f |\n",
+                case_label(*r->bench_case).c_str(), with_commas(r->bench_case->rows).c_str(),
+                r->wall, ns_per_row(*r), ns_per_row(*r) / base, r->cpu * 1e9 / rows,
+                r->user * 1e9 / rows);
   }
 }
 

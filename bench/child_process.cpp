@@ -58,7 +58,9 @@ ChildRun run_child(const ChildCommand& command) {
   if (waited != pid) return run;
   if (WIFEXITED(status)) run.exit_status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
-  run.cpu_seconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+  run.user_seconds = seconds(usage.ru_utime);
+  run.system_seconds = seconds(usage.ru_stime);
+  run.cpu_seconds = run.user_seconds + run.system_seconds;
 #ifdef __APPLE__
   run.max_rss_bytes = static_cast<uint64_t>(usage.ru_maxrss);  // bytes there
 #else

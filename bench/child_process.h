@@ -20,7 +20,9 @@ struct ChildRun {
   int exit_status = -1;  // -1 when the child did not exit normally or could not start
   int signal = 0;        // the signal that ended it, if one did
   double wall_seconds = 0;
-  double cpu_seconds = 0;  // user and system time of the child
+  double user_seconds = 0;    // the child's time in its own code
+  double system_seconds = 0;  // and in the kernel on its behalf (page cache, file creation)
+  double cpu_seconds = 0;     // the two together
   // Peak resident set of the child. It counts the forked copy of the runner before the exec
   // too, so it is never below the runner's own size at the fork (see spawn_floor).
   uint64_t max_rss_bytes = 0;
