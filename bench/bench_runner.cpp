@@ -4,8 +4,9 @@
 // Usage: bench_runner --program <datmend> [--runs N] [--only <case>]... <scratch directory>
 // Per case: one untimed run that warms the cache and checks the output (one CSV file per
 // flight, the expected number of rows), then N timed runs of the conversion, each on new
-// files, each followed by a timed cp; the medians are reported. Dirty pages are written
-// out (sync) before every timed step, so no step pays for the one before.
+// files, each followed by a timed cp; the runs go round the cases in turn and the medians
+// are reported. Dirty pages are written out (sync) before every timed step, so no step pays
+// for the one before.
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -107,66 +108,87 @@ std::string check_output(const BenchCase& c, const datmend::bench::CsvFiles& csv
   return "";
 }
 
-Result measure(const BenchCase& c, const RunnerOptions& options) {
+// One case in progress: its commands, and the samples of its timed runs so far.
+struct CaseRun {
   Result result;
-  result.bench_case = &c;
-  const std::string dir = options.scratch + "/" + c.name;
-  const std::string cp_dir = options.scratch + "/" + c.name + ".cp";
-  const std::string out_path = options.scratch + "/" + c.name + ".out";
-  const ChildCommand convert{{options.program, c.pattern}, dir, out_path};
-
-  datmend::bench::remove_csv_files(dir);
-  datmend::bench::remove_dir(cp_dir);
-  const ChildRun warm = run_child(convert);
-  result.error = failure(warm, "datmend", out_path);
-  if (!result.error.empty()) return result;
-  const datmend::bench::CsvFiles csv = datmend::bench::find_csv_files(dir, true);
-  result.error = check_output(c, csv);
-  if (!result.error.empty()) return result;
-  result.csv_files = csv.names.size();
-  result.csv_bytes = csv.bytes;
-
-  ChildCommand copy{{"cp"}, dir, ""};
-  copy.argv.insert(copy.argv.end(), csv.names.begin(), csv.names.end());
-  copy.argv.push_back(cp_dir);
-
+  std::string dir;
+  std::string cp_dir;
+  std::string out_path;
+  ChildCommand convert;
+  ChildCommand copy;
   std::vector<double> walls;
   std::vector<double> cp_walls;
   std::vector<double> cpus;
   std::vector<double> cp_cpus;
   std::vector<double> users;
-  for (int run = 0; run < options.runs; ++run) {
-    datmend::bench::remove_csv_files(dir);
-    datmend::bench::remove_dir(cp_dir);
-    sync();
-    const ChildRun converted = run_child(convert);
-    result.error = failure(converted, "datmend", out_path);
-    if (!result.error.empty()) return result;
-    walls.push_back(converted.wall_seconds);
-    cpus.push_back(converted.cpu_seconds);
-    users.push_back(converted.user_seconds);
-    std::fprintf(stderr, "  run %d: datmend %.3f s (user %.3f s, system %.3f s)\n", run + 1,
-                 converted.wall_seconds, converted.user_seconds, converted.system_seconds);
-    result.max_rss = std::max(result.max_rss, converted.max_rss_bytes);
-    if (c.kind == CaseKind::kLinearity) continue;
+};
 
-    datmend::bench::make_empty_dir(cp_dir);
-    sync();
-    const ChildRun copied = run_child(copy);
-    result.error = failure(copied, "cp", "/dev/null");
-    if (!result.error.empty()) return result;
-    cp_walls.push_back(copied.wall_seconds);
-    cp_cpus.push_back(copied.cpu_seconds);
-    std::fprintf(stderr, "  run %d: cp %.3f s (user %.3f s, system %.3f s)\n", run + 1,
-                 copied.wall_seconds, copied.user_seconds, copied.system_seconds);
+void clean(const CaseRun& run) {
+  datmend::bench::remove_csv_files(run.dir);
+  datmend::bench::remove_dir(run.cp_dir);
+}
+
+// The untimed run: warms the cache, checks the output and fixes the cp command.
+CaseRun prepare(const BenchCase& c, const RunnerOptions& options) {
+  CaseRun run;
+  run.result.bench_case = &c;
+  run.dir = options.scratch + "/" + c.name;
+  run.cp_dir = options.scratch + "/" + c.name + ".cp";
+  run.out_path = options.scratch + "/" + c.name + ".out";
+  run.convert = {{options.program, c.pattern}, run.dir, run.out_path};
+  clean(run);
+  const ChildRun warm = run_child(run.convert);
+  run.result.error = failure(warm, "datmend", run.out_path);
+  if (run.result.error.empty()) {
+    const datmend::bench::CsvFiles csv = datmend::bench::find_csv_files(run.dir, true);
+    run.result.error = check_output(c, csv);
+    run.result.csv_files = csv.names.size();
+    run.result.csv_bytes = csv.bytes;
+    run.copy = {{"cp"}, run.dir, ""};
+    run.copy.argv.insert(run.copy.argv.end(), csv.names.begin(), csv.names.end());
+    run.copy.argv.push_back(run.cp_dir);
   }
-  datmend::bench::remove_csv_files(dir);
-  datmend::bench::remove_dir(cp_dir);
-  result.wall = median(walls);
-  result.cp_wall = median(cp_walls);
-  result.cpu = median(cpus);
-  result.cp_cpu = median(cp_cpus);
-  result.user = median(users);
+  clean(run);
+  return run;
+}
+
+// One timed conversion on new files, then (but for linearity cases) one timed cp of what it
+// wrote; the outputs are removed afterwards so that only one case's files exist at a time.
+void timed_round(CaseRun& run, int round) {
+  if (!run.result.error.empty()) return;
+  sync();
+  const ChildRun converted = run_child(run.convert);
+  run.result.error = failure(converted, "datmend", run.out_path);
+  if (run.result.error.empty()) {
+    run.walls.push_back(converted.wall_seconds);
+    run.cpus.push_back(converted.cpu_seconds);
+    run.users.push_back(converted.user_seconds);
+    run.result.max_rss = std::max(run.result.max_rss, converted.max_rss_bytes);
+    std::fprintf(stderr, "  %s run %d: datmend %.3f s (user %.3f s, system %.3f s)\n",
+                 run.result.bench_case->name.c_str(), round + 1, converted.wall_seconds,
+                 converted.user_seconds, converted.system_seconds);
+  }
+  if (run.result.error.empty() && run.result.bench_case->kind != CaseKind::kLinearity) {
+    datmend::bench::make_empty_dir(run.cp_dir);
+    sync();
+    const ChildRun copied = run_child(run.copy);
+    run.result.error = failure(copied, "cp", "/dev/null");
+    run.cp_walls.push_back(copied.wall_seconds);
+    run.cp_cpus.push_back(copied.cpu_seconds);
+    std::fprintf(stderr, "  %s run %d: cp %.3f s (user %.3f s, system %.3f s)\n",
+                 run.result.bench_case->name.c_str(), round + 1, copied.wall_seconds,
+                 copied.user_seconds, copied.system_seconds);
+  }
+  clean(run);
+}
+
+Result finish(const CaseRun& run) {
+  Result result = run.result;
+  result.wall = median(run.walls);
+  result.cp_wall = median(run.cp_walls);
+  result.cpu = median(run.cpus);
+  result.cp_cpu = median(run.cp_cpus);
+  result.user = median(run.users);
   return result;
 }
 
@@ -349,15 +371,22 @@ int main(int argc, char** argv) {
     const std::vector<BenchCase> cases =
         datmend::bench::read_cases(options.scratch + "/" + datmend::bench::CASES_FILE);
     const std::string machine = machine_line(options.runs);
-    std::vector<Result> results;
+    std::vector<CaseRun> runs;
     for (const BenchCase& c : cases) {
       if (!options.only.empty() &&
           std::find(options.only.begin(), options.only.end(), c.name) == options.only.end()) {
         continue;
       }
-      std::fprintf(stderr, "bench_runner: %s ...\n", c.name.c_str());
-      results.push_back(measure(c, options));
+      std::fprintf(stderr, "bench_runner: checking %s\n", c.name.c_str());
+      runs.push_back(prepare(c, options));
     }
+    // Round by round across the cases, so that a change in the machine's other work shifts
+    // every case alike instead of one.
+    for (int round = 0; round < options.runs; ++round) {
+      for (CaseRun& run : runs) timed_round(run, round);
+    }
+    std::vector<Result> results;
+    for (const CaseRun& run : runs) results.push_back(finish(run));
     // A child's peak memory includes the forked runner; this is what an empty program shows.
     const ChildRun floor = datmend::bench::run_child({{"true"}, "", ""});
 
