@@ -32,19 +32,6 @@ constexpr uint16_t time_word(int hour, int minute, int second) {
   return static_cast<uint16_t>((hour << 11) | (minute << 5) | (second / 2));
 }
 
-void set_tz(const char* value) {
-#ifdef _WIN32
-  _putenv_s("TZ", value != nullptr ? value : "");
-#else
-  if (value != nullptr) {
-    setenv("TZ", value, 1);
-  } else {
-    unsetenv("TZ");
-  }
-#endif
-  platform::reload_time_zone();
-}
-
 void set_na(SampleRecord& sample, int slot) {
   sample.na_bits[slot / 8] |= static_cast<uint8_t>(1 << (slot % 8));
 }
@@ -54,9 +41,7 @@ void set_na(SampleRecord& sample, int slot) {
 class CsvWriterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* old = std::getenv("TZ");
-    if (old != nullptr) old_tz_ = old;
-    set_tz("UTC0");
+    testing::set_time_zone("UTC0");
     state_.input_path = dir_.file("IN.DAT");
     state_.config.model = kSingle;
     state_.config.firmware_version = 310;
@@ -64,10 +49,7 @@ class CsvWriterTest : public ::testing::Test {
     state_.aircraft_number = "N12345";
     csv_.fixed_now = kNow;
   }
-  void TearDown() override {
-    close_csv_file(csv_);
-    set_tz(old_tz_ ? old_tz_->c_str() : nullptr);
-  }
+  void TearDown() override { close_csv_file(csv_); }
 
   static FlightHeader example_header() {
     FlightHeader header;
@@ -116,7 +98,7 @@ class CsvWriterTest : public ::testing::Test {
   CsvWriter csv_;
 
  private:
-  std::optional<std::string> old_tz_;
+  testing::ScopedTimeZone zone_;
 };
 
 // The two samples of the worked example: the second differs in C6, OAT and the mark slot.
@@ -265,7 +247,7 @@ std::string line_one_at(int64_t calendar_time) {
 }
 
 TEST_F(CsvWriterTest, LineOneShowsTheCurrentLocalDate) {
-  set_tz(testing::NEW_YORK_TZ);
+  testing::set_time_zone(testing::NEW_YORK_TZ);
   csv_.fixed_now.reset();
   const std::string before = line_one_at(platform::current_time());
   open_csv_file(csv_, state_, options_, 1);
@@ -279,7 +261,7 @@ TEST_F(CsvWriterTest, LineOneShowsTheCurrentLocalDate) {
 
 TEST_F(CsvWriterTest, LineOneFollowsTheTimeZone) {
   // 2024-03-05 03:00 UTC is still the 4th in New York.
-  set_tz(testing::NEW_YORK_TZ);
+  testing::set_time_zone(testing::NEW_YORK_TZ);
   csv_.fixed_now = kNow - 7 * 3600;
   open_csv_file(csv_, state_, options_, 1);
   write_csv_header(csv_, state_, example_header());

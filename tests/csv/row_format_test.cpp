@@ -23,19 +23,6 @@ namespace {
 constexpr uint16_t kSingle = 700;
 constexpr uint16_t kTwin = 760;
 
-void set_tz(const char* value) {
-#ifdef _WIN32
-  _putenv_s("TZ", value != nullptr ? value : "");
-#else
-  if (value != nullptr) {
-    setenv("TZ", value, 1);
-  } else {
-    unsetenv("TZ");
-  }
-#endif
-  platform::reload_time_zone();
-}
-
 void set_na(SampleRecord& sample, int slot) {
   sample.na_bits[slot / 8] |= static_cast<uint8_t>(1 << (slot % 8));
 }
@@ -207,15 +194,10 @@ SampleRecord random_sample(std::mt19937& random) {
 class RowWriterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* old = std::getenv("TZ");
-    if (old != nullptr) old_tz_ = old;
     state_.input_path = dir_.file("IN.DAT");
     csv_.fixed_now = 0;
   }
-  void TearDown() override {
-    close_csv_file(csv_);
-    set_tz(old_tz_ ? old_tz_->c_str() : nullptr);
-  }
+  void TearDown() override { close_csv_file(csv_); }
 
   // Writes `samples` as one flight's rows from `start` and returns the rows of the file.
   std::string write_rows(uint16_t model, uint32_t flags, int64_t start, uint16_t interval,
@@ -243,7 +225,7 @@ class RowWriterTest : public ::testing::Test {
   CsvWriter csv_;
 
  private:
-  std::optional<std::string> old_tz_;
+  testing::ScopedTimeZone zone_;
 };
 
 TEST_F(RowWriterTest, SameBytesAsThePlainRules) {
@@ -272,7 +254,7 @@ TEST_F(RowWriterTest, SameBytesAsThePlainRules) {
   std::mt19937 random(20240511);
   for (const Case& c : cases) {
     if (c.start < 0 && !testing::LOCAL_TIME_BEFORE_1970) continue;
-    set_tz(c.zone);
+    testing::set_time_zone(c.zone);
     const uint32_t flags = c.flags != 0 ? c.flags : static_cast<uint32_t>(random());
     std::vector<SampleRecord> samples;
     std::string expected;
@@ -294,7 +276,7 @@ TEST_F(RowWriterTest, SameBytesAsThePlainRules) {
 }
 
 TEST_F(RowWriterTest, LocalClockAcrossDaylightSavingChanges) {
-  set_tz(testing::NEW_YORK_TZ);
+  testing::set_time_zone(testing::NEW_YORK_TZ);
   const std::vector<SampleRecord> rows(3, filled(0));
   // 2024-03-10 01:59:54 EST, then 03:00:00 EDT.
   EXPECT_EQ(write_rows(kSingle, 0, 1710053994, 6, rows),

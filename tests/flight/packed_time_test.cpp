@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "support/time_zones.h"
 
 namespace datmend {
 namespace {
@@ -19,32 +20,10 @@ constexpr uint16_t time_word(int hour, int minute, int half_seconds) {
   return static_cast<uint16_t>((hour << 11) | (minute << 5) | half_seconds);
 }
 
-void set_tz(const char* value) {
-#ifdef _WIN32
-  _putenv_s("TZ", value != nullptr ? value : "");
-#else
-  if (value != nullptr) {
-    setenv("TZ", value, 1);
-  } else {
-    unsetenv("TZ");
-  }
-#endif
-  platform::reload_time_zone();
-}
-
 // Sets TZ for one test and puts the old setting back afterwards.
 class PackedTimeTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const char* old = std::getenv("TZ");
-    had_tz_ = old != nullptr;
-    if (had_tz_) old_tz_ = old;
-  }
-  void TearDown() override { set_tz(had_tz_ ? old_tz_.c_str() : nullptr); }
-
  private:
-  bool had_tz_ = false;
-  std::string old_tz_;
+  testing::ScopedTimeZone zone_;
 };
 
 TEST(UnpackDateTime, FieldsAsStored) {
@@ -137,7 +116,7 @@ constexpr bool kPosix = true;
 #endif
 
 TEST_F(PackedTimeTest, Utc) {
-  set_tz("UTC0");
+  testing::set_time_zone("UTC0");
   for (const TimeCase& c : kTimeCases) {
     if (c.posix_only && !kPosix) continue;
     EXPECT_EQ(packed_to_time(c.time, c.date), std::optional<int64_t>(c.utc)) << c.label;
@@ -145,7 +124,7 @@ TEST_F(PackedTimeTest, Utc) {
 }
 
 TEST_F(PackedTimeTest, NewYork) {
-  set_tz(kNewYork);
+  testing::set_time_zone(kNewYork);
   for (const TimeCase& c : kTimeCases) {
     if (c.posix_only && !kPosix) continue;
     EXPECT_EQ(packed_to_time(c.time, c.date), std::optional<int64_t>(c.new_york)) << c.label;
@@ -156,7 +135,7 @@ TEST_F(PackedTimeTest, NewYork) {
 // The Windows C runtime has no calendar time before 1970: such a start is reported empty,
 // never as a wrong time.
 TEST_F(PackedTimeTest, BeforeNineteenSeventyIsEmptyOnWindows) {
-  set_tz("UTC0");
+  testing::set_time_zone("UTC0");
   EXPECT_EQ(packed_to_time(time_word(0, 0, 0), date_word(50, 1, 1)), std::nullopt);
 }
 #endif

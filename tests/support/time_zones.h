@@ -4,7 +4,26 @@
 #ifndef DATMEND_TESTS_SUPPORT_TIME_ZONES_H_
 #define DATMEND_TESTS_SUPPORT_TIME_ZONES_H_
 
+#include <optional>
+#include <string>
+
 namespace datmend::testing {
+
+// Sets TZ (nullptr removes it) and makes the program read it again.
+void set_time_zone(const char* value);
+
+// Keeps the TZ setting of its creation and puts it back when it goes out of scope, so a test
+// that changes the zone leaves none behind.
+class ScopedTimeZone {
+ public:
+  ScopedTimeZone();
+  ~ScopedTimeZone();
+  ScopedTimeZone(const ScopedTimeZone&) = delete;
+  ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+ private:
+  std::optional<std::string> saved_;
+};
 
 #ifdef _WIN32
 inline constexpr const char* NEW_YORK_TZ = "EST5EDT";
