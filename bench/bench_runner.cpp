@@ -52,7 +52,8 @@ struct Result {
   double cp_wall = 0;  // 0 when not measured
   double cpu = 0;      // user and system time, less disturbed by other work on the machine
   double cp_cpu = 0;
-  double user = 0;  // the conversion's user time alone
+  double user = 0;     // the conversion's user time alone
+  double rw_wall = 0;  // the same copy with plain reads and writes, as cat does
   uint64_t max_rss = 0;
 };
 
@@ -121,6 +122,8 @@ struct CaseRun {
   std::vector<double> cpus;
   std::vector<double> cp_cpus;
   std::vector<double> users;
+  std::vector<double> rw_walls;
+  std::vector<std::string> csv_names;
 };
 
 void clean(const CaseRun& run) {
@@ -144,6 +147,7 @@ CaseRun prepare(const BenchCase& c, const RunnerOptions& options) {
     run.result.error = check_output(c, csv);
     run.result.csv_files = csv.names.size();
     run.result.csv_bytes = csv.bytes;
+    run.csv_names = csv.names;
     run.copy = {{"cp"}, run.dir, ""};
     run.copy.argv.insert(run.copy.argv.end(), csv.names.begin(), csv.names.end());
     run.copy.argv.push_back(run.cp_dir);
@@ -179,6 +183,16 @@ void timed_round(CaseRun& run, int round) {
                  run.result.bench_case->name.c_str(), round + 1, copied.wall_seconds,
                  copied.user_seconds, copied.system_seconds);
   }
+  if (run.result.error.empty() && run.result.bench_case->kind != CaseKind::kLinearity) {
+    datmend::bench::make_empty_dir(run.cp_dir);
+    sync();
+    const ChildRun copied = datmend::bench::run_copy_child(run.csv_names, run.dir, run.cp_dir);
+    if (copied.exit_status != 0) run.result.error = "the read/write copy failed";
+    run.rw_walls.push_back(copied.wall_seconds);
+    std::fprintf(stderr, "  %s run %d: read/write copy %.3f s (user %.3f s, system %.3f s)\n",
+                 run.result.bench_case->name.c_str(), round + 1, copied.wall_seconds,
+                 copied.user_seconds, copied.system_seconds);
+  }
   clean(run);
 }
 
@@ -189,6 +203,7 @@ Result finish(const CaseRun& run) {
   result.cpu = median(run.cpus);
   result.cp_cpu = median(run.cp_cpus);
   result.user = median(run.users);
+  result.rw_wall = median(run.rw_walls);
   return result;
 }
 
@@ -232,23 +247,24 @@ std::string case_label(const BenchCase& c) {
 void print_results(const std::vector<Result>& results) {
   std::puts(
       "| case | input | CSV written | rows | wall | input MB/s | rows/s | CSV MB/s | peak RSS "
-      "| cp floor | wall / cp | CPU | cp CPU |");
-  std::puts("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|");
+      "| cp floor | wall / cp | CPU | cp CPU | read/write copy | wall / rw |");
+  std::puts("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|");
   for (const Result& r : results) {
     const BenchCase& c = *r.bench_case;
     if (c.kind == CaseKind::kLinearity) continue;
     if (!r.error.empty()) {
-      std::printf("| %s | %s MB | failed: %s | | | | | | | | | | |\n", case_label(c).c_str(),
+      std::printf("| %s | %s MB | failed: %s | | | | | | | | | | | | |\n", case_label(c).c_str(),
                   format("%.1f", c.input_bytes / 1e6).c_str(), r.error.c_str());
       continue;
     }
     std::printf(
         "| %s | %.1f MB | %.1f MB in %s files | %s | %.3f s | %.1f | %.2f M | %.0f | "
-        "%.1f MiB | %.3f s | %.2f | %.3f s | %.3f s |\n",
+        "%.1f MiB | %.3f s | %.2f | %.3f s | %.3f s | %.3f s | %.2f |\n",
         case_label(c).c_str(), c.input_bytes / 1e6, r.csv_bytes / 1e6,
         with_commas(r.csv_files).c_str(), with_commas(c.rows).c_str(), r.wall,
         c.input_bytes / 1e6 / r.wall, c.rows / 1e6 / r.wall, r.csv_bytes / 1e6 / r.wall,
-        r.max_rss / kMiB, r.cp_wall, r.wall / r.cp_wall, r.cpu, r.cp_cpu);
+        r.max_rss / kMiB, r.cp_wall, r.wall / r.cp_wall, r.cpu, r.cp_cpu, r.rw_wall,
+        r.wall / r.rw_wall);
   }
 }
 
@@ -399,7 +415,9 @@ int main(int argc, char** argv) {
     print_targets(results);
     std::printf(
         "\nMB = 10^6 bytes. wall: the whole datmend process from fork to exit. cp floor: one "
-        "`cp` of the CSV files that run wrote into a new directory. CPU: user and system time "
+        "`cp` of the CSV files that run wrote into a new directory (GNU cp copies inside the "
+        "kernel, copy_file_range); read/write copy: the same copy with plain reads and writes "
+        "of 128 KiB, as cat does, in a forked child of the runner. CPU: user and system time "
         "of the process, which other work on the machine disturbs less. Peak RSS: the child's "
         "ru_maxrss; `true` started the same way shows %.1f MiB.\n",
         floor.max_rss_bytes / kMiB);

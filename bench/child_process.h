@@ -30,6 +30,11 @@ struct ChildRun {
 
 ChildRun run_child(const ChildCommand& command);
 
+// A forked child of the runner that copies each named file of `from_dir` into `to_dir` with
+// plain reads and writes, as cat does; measured like run_child. Exit status 1 on any failure.
+ChildRun run_copy_child(const std::vector<std::string>& names, const std::string& from_dir,
+                        const std::string& to_dir);
+
 }  // namespace datmend::bench
 
 #endif  // DATMEND_BENCH_CHILD_PROCESS_H_
