@@ -145,8 +145,8 @@ FlightSpec make_flight(uint16_t number, bool twin, uint32_t flags, int minutes, 
   return flight;
 }
 
-void write(const std::string& path, const DataFileSpec& spec) {
-  datmend::testdata::write_file(path, datmend::testdata::build_bytes(spec));
+void write(const std::string& path, const DataFileSpec& desc) {
+  datmend::testdata::write_file(path, datmend::testdata::build_bytes(desc));
   std::printf("%s\n", path.c_str());
 }
 

@@ -60,27 +60,27 @@ std::vector<RecordSpec> some_records(int count, bool twin, Random& random) {
 
 FlightSpec flight(uint16_t number, uint32_t flags, ChecksumForm form, int records, bool twin,
                   Random& random) {
-  FlightSpec spec;
-  spec.flight_number = number;
-  spec.flags = flags;
-  spec.form = form;
-  spec.date = datmend::testdata::pack_date(21, 6, 1 + number % 28);
-  spec.time = datmend::testdata::pack_time(10, number % 60, 0);
-  spec.records = some_records(records, twin, random);
-  return spec;
+  FlightSpec desc;
+  desc.flight_number = number;
+  desc.flags = flags;
+  desc.form = form;
+  desc.date = datmend::testdata::pack_date(21, 6, 1 + number % 28);
+  desc.time = datmend::testdata::pack_time(10, number % 60, 0);
+  desc.records = some_records(records, twin, random);
+  return desc;
 }
 
 DataFileSpec single_engine(uint16_t model, const char* version) {
-  DataFileSpec spec;
-  spec.model = model;
-  spec.feature_flags = kCommonFlags;
-  spec.firmware_version = version;
-  return spec;
+  DataFileSpec desc;
+  desc.model = model;
+  desc.feature_flags = kCommonFlags;
+  desc.firmware_version = version;
+  return desc;
 }
 
-void write(const std::string& dir, const char* name, uint8_t control, const DataFileSpec& spec) {
+void write(const std::string& dir, const char* name, uint8_t control, const DataFileSpec& desc) {
   std::vector<uint8_t> bytes{control};
-  const std::vector<uint8_t> file = datmend::testdata::build_bytes(spec);
+  const std::vector<uint8_t> file = datmend::testdata::build_bytes(desc);
   bytes.insert(bytes.end(), file.begin(), file.end());
   datmend::testdata::write_file(dir + "/" + name, bytes);
 }

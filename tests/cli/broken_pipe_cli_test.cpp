@@ -19,13 +19,13 @@ namespace {
 // POSIX only: the home platform has no broken-pipe signal; writes there just fail.
 TEST(BrokenPipeCli, ClosedStandardOutputStillConvertsEveryFile) {
   testing::TempDir dir;
-  testdata::DataFileSpec spec;
+  testdata::DataFileSpec desc;
   testdata::FlightSpec flight;
   flight.records.resize(2);
-  spec.flights.push_back(flight);
-  dir.write("a.dat", testdata::build_bytes(spec));
-  spec.flights[0].flight_number = 2;
-  dir.write("b.dat", testdata::build_bytes(spec));
+  desc.flights.push_back(flight);
+  dir.write("a.dat", testdata::build_bytes(desc));
+  desc.flights[0].flight_number = 2;
+  dir.write("b.dat", testdata::build_bytes(desc));
 
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);

@@ -53,15 +53,15 @@ std::vector<uint8_t> good_file() { return testdata::build_bytes(testdata::DataFi
 
 // A file with the given flights, each of a few records.
 std::vector<uint8_t> file_with_flights(std::vector<uint16_t> numbers) {
-  testdata::DataFileSpec spec;
+  testdata::DataFileSpec desc;
   for (uint16_t number : numbers) {
     testdata::FlightSpec flight;
     flight.flight_number = number;
     flight.records.resize(3);
     flight.records[1].change(0, 5);
-    spec.flights.push_back(flight);
+    desc.flights.push_back(flight);
   }
-  return testdata::build_bytes(spec);
+  return testdata::build_bytes(desc);
 }
 
 class DriverCli : public ::testing::Test {

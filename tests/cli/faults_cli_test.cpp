@@ -40,11 +40,11 @@ std::vector<std::string> sorted(std::vector<std::string> names) {
 // Flight 1 is short; flight 2 has thousands of rows, far more than the CSV writer buffers
 // at once, so its file is written in several writes.
 DataFileSpec short_then_long() {
-  DataFileSpec spec;
-  spec.feature_flags = 0x0000787C;  // E1 to E5, C1 to C4
+  DataFileSpec desc;
+  desc.feature_flags = 0x0000787C;  // E1 to E5, C1 to C4
   FlightSpec first;
   first.flight_number = 1;
-  first.flags = spec.feature_flags;
+  first.flags = desc.feature_flags;
   first.date = testdata::pack_date(25, 7, 4);
   first.time = testdata::pack_time(9, 0, 0);
   first.records = {RecordSpec().change(0, 1100).change(8, 120), RecordSpec().change(1, -40)};
@@ -52,8 +52,8 @@ DataFileSpec short_then_long() {
   second.flight_number = 2;
   second.records.clear();
   for (int i = 0; i < 40; ++i) second.records.push_back(RecordSpec().change(i % 5, 1).repeat(255));
-  spec.flights = {first, second};
-  return spec;
+  desc.flights = {first, second};
+  return desc;
 }
 
 CliOptions in_dir(const TempDir& dir) {

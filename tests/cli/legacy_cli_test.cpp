@@ -36,12 +36,12 @@ std::vector<std::string> sorted(std::vector<std::string> names) {
 // Three flights the conversion reads too, with repeat counts, scale bytes, signs, a flight
 // without records and a byte left at the end of a region.
 DataFileSpec three_flights() {
-  DataFileSpec spec;
-  spec.feature_flags = 0x0000787C;  // E1 to E5, C1 to C4
+  DataFileSpec desc;
+  desc.feature_flags = 0x0000787C;  // E1 to E5, C1 to C4
   for (uint16_t number : {101, 102, 103}) {
     FlightSpec flight;
     flight.flight_number = number;
-    flight.flags = spec.feature_flags;
+    flight.flags = desc.feature_flags;
     flight.interval = 6;
     flight.date = testdata::pack_date(25, 7, 4);
     flight.time = testdata::pack_time(14, 20, 10);
@@ -51,19 +51,19 @@ DataFileSpec three_flights() {
                         RecordSpec().not_available(10)};
     }
     flight.trailing = {0xFF};
-    spec.flights.push_back(flight);
+    desc.flights.push_back(flight);
   }
-  return spec;
+  return desc;
 }
 
 // The same file as the older format carries it.
-DataFileSpec legacy_form(DataFileSpec spec, const std::string& version) {
-  spec.firmware_version = version;
-  for (FlightSpec& flight : spec.flights) {
+DataFileSpec legacy_form(DataFileSpec desc, const std::string& version) {
+  desc.firmware_version = version;
+  for (FlightSpec& flight : desc.flights) {
     flight.form = ChecksumForm::kXor;
     for (RecordSpec& record : flight.records) record.form = ChecksumForm::kXor;
   }
-  return spec;
+  return desc;
 }
 
 CliResult run_in(const TempDir& dir, const std::vector<std::string>& args) {
@@ -74,8 +74,8 @@ CliResult run_in(const TempDir& dir, const std::vector<std::string>& args) {
 }
 
 TEST(LegacyCli, WritesTheCopyBesideTheInput) {
-  const DataFileSpec spec = three_flights();
-  const Bytes input = testdata::build_bytes(spec);
+  const DataFileSpec desc = three_flights();
+  const Bytes input = testdata::build_bytes(desc);
   TempDir dir;
   dir.write("R250704.DAT", input);
   const CliResult result = run_in(dir, {"-r", "R250704.DAT"});
@@ -83,20 +83,20 @@ TEST(LegacyCli, WritesTheCopyBesideTheInput) {
   EXPECT_EQ(result.output, testing::stdout_text("R250704.DAT\n"));
   EXPECT_EQ(dir.list(), sorted({"R250704-MEND.DAT", "R250704.DAT"}));
   EXPECT_EQ(as_bytes(dir.read("R250704-MEND.DAT")),
-            testdata::build_bytes(legacy_form(spec, "299")));
+            testdata::build_bytes(legacy_form(desc, "299")));
   EXPECT_EQ(as_bytes(dir.read("R250704.DAT")), input);
 }
 
 TEST(LegacyCli, TwinModelIsLoweredTo139) {
-  DataFileSpec spec = three_flights();
-  spec.model = 760;
-  spec.firmware_version = "140";
+  DataFileSpec desc = three_flights();
+  desc.model = 760;
+  desc.firmware_version = "140";
   TempDir dir;
-  dir.write("TWIN.DAT", testdata::build_bytes(spec));
+  dir.write("TWIN.DAT", testdata::build_bytes(desc));
   const CliResult result = run_in(dir, {"-r", "TWIN.DAT"});
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(result.output, testing::stdout_text("TWIN.DAT\n"));
-  EXPECT_EQ(as_bytes(dir.read("TWIN-MEND.DAT")), testdata::build_bytes(legacy_form(spec, "139")));
+  EXPECT_EQ(as_bytes(dir.read("TWIN-MEND.DAT")), testdata::build_bytes(legacy_form(desc, "139")));
 }
 
 // An older file gets the notice and no copy, and the run goes on with the next file.
@@ -122,9 +122,9 @@ TEST(LegacyCli, OlderVersionNoticeThenTheNextFile) {
 // "-f#" does not limit the rewrite and "-s" does not drop the suffix; the extension is
 // always ".DAT"; no CSV file is written.
 TEST(LegacyCli, SwitchesAndNames) {
-  const DataFileSpec spec = three_flights();
-  const Bytes input = testdata::build_bytes(spec);
-  const Bytes expected = testdata::build_bytes(legacy_form(spec, "299"));
+  const DataFileSpec desc = three_flights();
+  const Bytes input = testdata::build_bytes(desc);
+  const Bytes expected = testdata::build_bytes(legacy_form(desc, "299"));
   TempDir dir;
   for (const char* name : {"a.dat", "B.JPI", "NOEXT", "C-MEND.DAT"}) dir.write(name, input);
   const CliResult result =
@@ -148,10 +148,10 @@ TEST(LegacyCli, SwitchesAndNames) {
 // A pattern's list is complete before its first file is rewritten, so the copies written
 // meanwhile are not rewritten again; a later run sees them as files of the older format.
 TEST(LegacyCli, PatternAndASecondRun) {
-  const DataFileSpec spec = three_flights();
+  const DataFileSpec desc = three_flights();
   TempDir dir;
-  dir.write("A.DAT", testdata::build_bytes(spec));
-  dir.write("B.DAT", testdata::build_bytes(spec));
+  dir.write("A.DAT", testdata::build_bytes(desc));
+  dir.write("B.DAT", testdata::build_bytes(desc));
   const CliResult first = run_in(dir, {"-r", "*.DAT"});
   EXPECT_EQ(first.exit_status, 0);
   const std::string a = testing::stdout_text("A.DAT\n");
@@ -189,20 +189,20 @@ TEST(LegacyCli, CopyConvertsToTheSameFlights) {
 }
 
 TEST(LegacyCli, ExistingCopyIsReplaced) {
-  const DataFileSpec spec = three_flights();
+  const DataFileSpec desc = three_flights();
   TempDir dir;
-  dir.write("R.DAT", testdata::build_bytes(spec));
+  dir.write("R.DAT", testdata::build_bytes(desc));
   dir.write("R-MEND.DAT", std::string(9000, 'x'));
   const CliResult result = run_in(dir, {"-r", "R.DAT"});
   EXPECT_EQ(result.exit_status, 0);
-  EXPECT_EQ(as_bytes(dir.read("R-MEND.DAT")), testdata::build_bytes(legacy_form(spec, "299")));
+  EXPECT_EQ(as_bytes(dir.read("R-MEND.DAT")), testdata::build_bytes(legacy_form(desc, "299")));
 }
 
 // The first error ends the run: no copy of the failing file, later files untouched.
 TEST(LegacyCli, FailureStopsTheRunWithoutACopy) {
   struct Case {
     const char* label;
-    DataFileSpec spec;
+    DataFileSpec desc;
     std::string message;
   };
   DataFileSpec bad_record = three_flights();
@@ -233,7 +233,7 @@ TEST(LegacyCli, FailureStopsTheRunWithoutACopy) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     TempDir dir;
-    dir.write("BAD.DAT", testdata::build_bytes(c.spec));
+    dir.write("BAD.DAT", testdata::build_bytes(c.desc));
     dir.write("GOOD.DAT", testdata::build_bytes(three_flights()));
     const CliResult result = run_in(dir, {"-r", "BAD.DAT", "GOOD.DAT"});
     EXPECT_EQ(result.exit_status, 1);

@@ -182,16 +182,16 @@ TEST(Win32Files, OpenFailuresCarryTheRuntimeTexts) {
 
 // Two short flights with their CSV files F00001-MEND.CSV and F00002-MEND.CSV.
 std::vector<uint8_t> two_flights() {
-  testdata::DataFileSpec spec;
-  spec.feature_flags = 0x0000787C;  // E1 to E5, C1 to C4
+  testdata::DataFileSpec desc;
+  desc.feature_flags = 0x0000787C;  // E1 to E5, C1 to C4
   testdata::FlightSpec flight;
-  flight.flags = spec.feature_flags;
+  flight.flags = desc.feature_flags;
   flight.date = testdata::pack_date(25, 7, 4);
   flight.time = testdata::pack_time(9, 0, 0);
   flight.records = {testdata::RecordSpec().change(0, 1100), testdata::RecordSpec().change(1, -40)};
-  spec.flights = {flight, flight};
-  spec.flights[1].flight_number = 2;
-  return testdata::build_bytes(spec);
+  desc.flights = {flight, flight};
+  desc.flights[1].flight_number = 2;
+  return testdata::build_bytes(desc);
 }
 
 // A handle of another program on a file, closed at the end of the test.

@@ -61,16 +61,16 @@ std::optional<std::string> checksum_failure(std::string_view record) {
 const std::string END = "$L,1*51\r\n";
 
 TEST(HeaderReader, ReadsEveryRecordOfABuiltFile) {
-  testdata::DataFileSpec spec;
-  spec.model = 760;
-  spec.feature_flags = 0x12345678;
-  spec.config_word = 77;
-  spec.firmware_version = "139";
-  spec.aircraft_number = "N12345";
-  spec.flights.resize(2);
-  spec.flights[0].flight_number = 12;
-  spec.flights[1].flight_number = 13;
-  const testdata::BuiltFile built = testdata::build_data_file(spec);
+  testdata::DataFileSpec desc;
+  desc.model = 760;
+  desc.feature_flags = 0x12345678;
+  desc.config_word = 77;
+  desc.firmware_version = "139";
+  desc.aircraft_number = "N12345";
+  desc.flights.resize(2);
+  desc.flights[0].flight_number = 12;
+  desc.flights[1].flight_number = 13;
+  const testdata::BuiltFile built = testdata::build_data_file(desc);
   FileState state = loaded(std::string(built.bytes.begin(), built.bytes.end()));
 
   ASSERT_EQ(parse_failure(state), std::nullopt);
@@ -96,9 +96,9 @@ TEST(HeaderReader, ReadsEveryRecordOfABuiltFile) {
 }
 
 TEST(HeaderReader, EveryTruncationBeforeTheEndOfLIsAnUnexpectedEnd) {
-  testdata::DataFileSpec spec;
-  spec.flights.resize(1);
-  const testdata::BuiltFile built = testdata::build_data_file(spec);
+  testdata::DataFileSpec desc;
+  desc.flights.resize(1);
+  const testdata::BuiltFile built = testdata::build_data_file(desc);
   const std::string whole(built.bytes.begin(), built.bytes.end());
   // The header is complete once the carriage return of "$L" is in the file.
   const size_t complete = built.data_start - 1;

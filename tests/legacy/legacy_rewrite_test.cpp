@@ -33,22 +33,22 @@ Bytes as_bytes(const std::string& text) { return Bytes(text.begin(), text.end())
 
 // The same file as the older format carries it: every checksum byte in the XOR form and the
 // given version in "$C".
-DataFileSpec legacy_form(DataFileSpec spec, const std::string& version) {
-  spec.firmware_version = version;
-  for (FlightSpec& flight : spec.flights) {
+DataFileSpec legacy_form(DataFileSpec desc, const std::string& version) {
+  desc.firmware_version = version;
+  for (FlightSpec& flight : desc.flights) {
     flight.form = ChecksumForm::kXor;
     for (RecordSpec& record : flight.records) record.form = ChecksumForm::kXor;
   }
-  return spec;
+  return desc;
 }
 
 // Three flights that use every part of the record layout: repeat counts, scale bytes,
 // sign flags, flag bytes present but empty, a flight without records, leftover bytes at
 // the end of a region, and bytes after the last region.
 DataFileSpec varied_file() {
-  DataFileSpec spec;
-  spec.model = 700;
-  spec.firmware_version = "300";
+  DataFileSpec desc;
+  desc.model = 700;
+  desc.firmware_version = "300";
 
   FlightSpec first;
   first.flight_number = 12;
@@ -79,9 +79,9 @@ DataFileSpec varied_file() {
   third.records.push_back(RecordSpec().not_available(2).repeat(255));
   third.records.push_back(RecordSpec().change(30, 17).change(25, 1000));
 
-  spec.flights = {first, second, third};
-  spec.after_flights = {0x5A, 0xA5, 0x00};
-  return spec;
+  desc.flights = {first, second, third};
+  desc.after_flights = {0x5A, 0xA5, 0x00};
+  return desc;
 }
 
 // A value that is neither checksum form of `bytes`.
@@ -164,11 +164,11 @@ TEST(LegacyRewrite, CopyCarriesXorChecksumsAndTheLoweredVersion) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.model) + " " + c.version);
-    DataFileSpec spec = varied_file();
-    spec.model = c.model;
-    spec.firmware_version = c.version;
-    const Bytes input = testdata::build_bytes(spec);
-    const Bytes expected = testdata::build_bytes(legacy_form(spec, c.lowered));
+    DataFileSpec desc = varied_file();
+    desc.model = c.model;
+    desc.firmware_version = c.version;
+    const Bytes input = testdata::build_bytes(desc);
+    const Bytes expected = testdata::build_bytes(legacy_form(desc, c.lowered));
     ASSERT_EQ(input.size(), expected.size());
     ASSERT_NE(input, expected);
     testing::TempDir dir;
@@ -184,13 +184,13 @@ TEST(LegacyRewrite, OlderVersionGetsTheNoticeAndNoCopy) {
   const Case cases[] = {{760, "139"}, {760, "001"}, {700, "299"}, {0, "100"}, {930, "0"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.model) + " " + c.version);
-    DataFileSpec spec = varied_file();
-    spec.model = c.model;
-    spec.firmware_version = c.version;
+    DataFileSpec desc = varied_file();
+    desc.model = c.model;
+    desc.firmware_version = c.version;
     // The notice comes before any flight is looked at, so even a damaged flight passes.
-    spec.flights[1].header_checksum = wrong_header_checksum(spec.flights[1]);
+    desc.flights[1].header_checksum = wrong_header_checksum(desc.flights[1]);
     testing::TempDir dir;
-    const Outcome outcome = rewrite(dir, "R.DAT", testdata::build_bytes(spec));
+    const Outcome outcome = rewrite(dir, "R.DAT", testdata::build_bytes(desc));
     EXPECT_FALSE(outcome.failed) << outcome.message;
     EXPECT_EQ(outcome.output, kNotice);
     EXPECT_EQ(dir.list(), std::vector<std::string>{"R.DAT"});
@@ -200,7 +200,7 @@ TEST(LegacyRewrite, OlderVersionGetsTheNoticeAndNoCopy) {
 TEST(LegacyRewrite, HeaderOnlyChanges) {
   struct Case {
     const char* label;
-    DataFileSpec spec;
+    DataFileSpec desc;
     std::string lowered;
   };
   DataFileSpec no_flights;
@@ -223,18 +223,18 @@ TEST(LegacyRewrite, HeaderOnlyChanges) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     testing::TempDir dir;
-    expect_copy(dir, testdata::build_bytes(c.spec),
-                testdata::build_bytes(legacy_form(c.spec, c.lowered)));
+    expect_copy(dir, testdata::build_bytes(c.desc),
+                testdata::build_bytes(legacy_form(c.desc, c.lowered)));
   }
 }
 
 // The carriage return of "$L" is the last byte: the flight data would start one byte past
 // the end of the file, and a file without flights is still written whole.
 TEST(LegacyRewrite, FileEndingInTheCarriageReturnOfTheLastRecord) {
-  DataFileSpec spec;
-  spec.after_flights.clear();
-  Bytes input = testdata::build_bytes(spec);
-  Bytes expected = testdata::build_bytes(legacy_form(spec, "299"));
+  DataFileSpec desc;
+  desc.after_flights.clear();
+  Bytes input = testdata::build_bytes(desc);
+  Bytes expected = testdata::build_bytes(legacy_form(desc, "299"));
   ASSERT_EQ(input.back(), '\n');
   input.pop_back();
   expected.pop_back();
@@ -253,19 +253,19 @@ TEST(LegacyRewrite, AcceptsEitherChecksumFormOnInput) {
       {"all in the XOR form", legacy_form(sum_form, "300")},
       {"mixed", mixed},
   };
-  for (const auto& [label, spec] : cases) {
+  for (const auto& [label, desc] : cases) {
     SCOPED_TRACE(label);
     testing::TempDir dir;
-    expect_copy(dir, testdata::build_bytes(spec), expected);
+    expect_copy(dir, testdata::build_bytes(desc), expected);
   }
 }
 
 TEST(LegacyRewrite, FlightNumberOfTheHeaderIsNotCompared) {
-  DataFileSpec spec = varied_file();
-  spec.flights[0].header_flight_number = 999;
-  spec.flights[2].header_flight_number = 0;
+  DataFileSpec desc = varied_file();
+  desc.flights[0].header_flight_number = 999;
+  desc.flights[2].header_flight_number = 0;
   testing::TempDir dir;
-  expect_copy(dir, testdata::build_bytes(spec), testdata::build_bytes(legacy_form(spec, "299")));
+  expect_copy(dir, testdata::build_bytes(desc), testdata::build_bytes(legacy_form(desc, "299")));
 }
 
 // One to three bytes at the end of a region hold no record and are copied as they are;
@@ -285,34 +285,34 @@ TEST(LegacyRewrite, LeftoverBytesOfARegionAreNotLookedAt) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.trailing.size());
-    DataFileSpec spec;
+    DataFileSpec desc;
     FlightSpec flight;
     flight.records = {c.record};
     flight.trailing = c.trailing;
     flight.pad_to_even = false;
-    spec.flights = {flight};
-    const testdata::BuiltFile built = testdata::build_data_file(spec);
+    desc.flights = {flight};
+    const testdata::BuiltFile built = testdata::build_data_file(desc);
     ASSERT_EQ(built.flight_sizes[0] % 2, 0u);
     testing::TempDir dir;
-    expect_copy(dir, built.bytes, testdata::build_bytes(legacy_form(spec, "299")));
+    expect_copy(dir, built.bytes, testdata::build_bytes(legacy_form(desc, "299")));
   }
 }
 
 // A file whose flight `index` (no records) is exactly seven words long, so that its header
 // checksum byte is the byte after its region: the first byte of the next flight, whose
 // number is chosen to begin with it, or the first byte after the last region.
-Bytes with_seven_word_flight(DataFileSpec spec, size_t index, uint8_t checksum) {
-  FlightSpec& short_flight = spec.flights[index];
+Bytes with_seven_word_flight(DataFileSpec desc, size_t index, uint8_t checksum) {
+  FlightSpec& short_flight = desc.flights[index];
   short_flight.records.clear();
   short_flight.trailing.clear();
   short_flight.pad_to_even = false;
   short_flight.length_words = 7;
   short_flight.header_checksum = checksum;
-  const bool last = index + 1 == spec.flights.size();
+  const bool last = index + 1 == desc.flights.size();
   if (!last) {
-    spec.flights[index + 1].flight_number = static_cast<uint16_t>(checksum << 8 | 0x21);
+    desc.flights[index + 1].flight_number = static_cast<uint16_t>(checksum << 8 | 0x21);
   }
-  const testdata::BuiltFile built = testdata::build_data_file(spec);
+  const testdata::BuiltFile built = testdata::build_data_file(desc);
   Bytes bytes = built.bytes;
   if (!last) {
     // The next flight begins at the checksum byte: drop the builder's copy of it.
@@ -328,9 +328,9 @@ TEST(LegacyRewrite, SevenWordFlightLeavesTheByteAfterItsRegionAlone) {
   for (const ChecksumForm form : {ChecksumForm::kSum, ChecksumForm::kXor}) {
     for (const size_t index : {size_t{0}, size_t{1}, size_t{2}}) {
       SCOPED_TRACE(std::to_string(index) + (form == ChecksumForm::kSum ? " sum" : " xor"));
-      DataFileSpec spec = varied_file();
-      if (form == ChecksumForm::kXor) spec = legacy_form(spec, "300");
-      FlightSpec header_only = spec.flights[index];
+      DataFileSpec desc = varied_file();
+      if (form == ChecksumForm::kXor) desc = legacy_form(desc, "300");
+      FlightSpec header_only = desc.flights[index];
       header_only.records.clear();
       header_only.trailing.clear();
       const Bytes region = testdata::encode_flight(header_only);
@@ -339,8 +339,8 @@ TEST(LegacyRewrite, SevenWordFlightLeavesTheByteAfterItsRegionAlone) {
       ASSERT_NE(sum, x);  // otherwise an overwrite would not show
       const uint8_t checksum = form == ChecksumForm::kSum ? sum : x;
 
-      const Bytes input = with_seven_word_flight(spec, index, checksum);
-      const Bytes expected = with_seven_word_flight(legacy_form(spec, "299"), index, checksum);
+      const Bytes input = with_seven_word_flight(desc, index, checksum);
+      const Bytes expected = with_seven_word_flight(legacy_form(desc, "299"), index, checksum);
       testing::TempDir dir;
       expect_copy(dir, input, expected);
     }
@@ -350,80 +350,80 @@ TEST(LegacyRewrite, SevenWordFlightLeavesTheByteAfterItsRegionAlone) {
 TEST(LegacyRewrite, EveryFailureLeavesNoCopy) {
   struct Case {
     const char* label;
-    DataFileSpec spec;
+    DataFileSpec desc;
     std::string message;
   };
   std::vector<Case> cases;
-  auto add = [&](const char* label, DataFileSpec spec, std::string message) {
-    cases.push_back({label, std::move(spec), std::move(message)});
+  auto add = [&](const char* label, DataFileSpec desc, std::string message) {
+    cases.push_back({label, std::move(desc), std::move(message)});
   };
 
-  DataFileSpec spec = varied_file();
-  spec.after_flights.clear();
-  add("last region ends at the end of the file", spec, "Data ends unexpectedly");
+  DataFileSpec desc = varied_file();
+  desc.after_flights.clear();
+  add("last region ends at the end of the file", desc, "Data ends unexpectedly");
 
-  spec = varied_file();
-  spec.flights[1].length_words = 200;
-  add("region runs past the end of the file", spec, "Data ends unexpectedly");
+  desc = varied_file();
+  desc.flights[1].length_words = 200;
+  add("region runs past the end of the file", desc, "Data ends unexpectedly");
 
-  spec = DataFileSpec();
-  spec.extra_records = {testdata::header_record("D,5,3")};
-  spec.after_flights.clear();
-  add("no flight data, short entry: the end is checked first", spec, "Data ends unexpectedly");
+  desc = DataFileSpec();
+  desc.extra_records = {testdata::header_record("D,5,3")};
+  desc.after_flights.clear();
+  add("no flight data, short entry: the end is checked first", desc, "Data ends unexpectedly");
 
-  spec = DataFileSpec();
-  spec.extra_records = {testdata::header_record("D,5,0")};
-  spec.after_flights.clear();
-  add("no flight data, empty entry", spec, "Data ends unexpectedly");
+  desc = DataFileSpec();
+  desc.extra_records = {testdata::header_record("D,5,0")};
+  desc.after_flights.clear();
+  add("no flight data, empty entry", desc, "Data ends unexpectedly");
 
-  spec = varied_file();
-  spec.flights[1].flight_number = 7;
-  spec.flights[1].length_words = 6;
-  add("six words", spec, "Flight 7 data length too short");
+  desc = varied_file();
+  desc.flights[1].flight_number = 7;
+  desc.flights[1].length_words = 6;
+  add("six words", desc, "Flight 7 data length too short");
 
-  spec = varied_file();
-  spec.flights[0].flight_number = 65535;
-  spec.flights[0].length_words = 0;
-  add("no words", spec, "Flight 65535 data length too short");
+  desc = varied_file();
+  desc.flights[0].flight_number = 65535;
+  desc.flights[0].length_words = 0;
+  add("no words", desc, "Flight 65535 data length too short");
 
-  spec = varied_file();
-  spec.flights[2].header_checksum = wrong_header_checksum(spec.flights[2]);
-  add("header checksum of the last flight", spec, "Flight header checksum failed");
+  desc = varied_file();
+  desc.flights[2].header_checksum = wrong_header_checksum(desc.flights[2]);
+  add("header checksum of the last flight", desc, "Flight header checksum failed");
 
-  spec = varied_file();
-  spec.flights[0].records[2].checksum = wrong_record_checksum(spec.flights[0].records[2]);
-  add("record checksum of the first flight", spec, "Data checksum failed");
+  desc = varied_file();
+  desc.flights[0].records[2].checksum = wrong_record_checksum(desc.flights[0].records[2]);
+  add("record checksum of the first flight", desc, "Data checksum failed");
 
-  spec = varied_file();
-  spec.flights[2].records[2].checksum = wrong_record_checksum(spec.flights[2].records[2]);
-  add("last record of the last flight", spec, "Data checksum failed");
+  desc = varied_file();
+  desc.flights[2].records[2].checksum = wrong_record_checksum(desc.flights[2].records[2]);
+  add("last record of the last flight", desc, "Data checksum failed");
 
-  spec = varied_file();
-  spec.flights[2].trailing = {0x00, 0x00, 0x00, 0x01};
-  add("four bytes left are a record", spec, "Data checksum failed");
+  desc = varied_file();
+  desc.flights[2].trailing = {0x00, 0x00, 0x00, 0x01};
+  add("four bytes left are a record", desc, "Data checksum failed");
 
   // Cut by the directory: the rest of the record lies beyond the region, and a walk that
   // looked there would find it sound.
-  spec = DataFileSpec();
-  spec.flights.resize(1);
-  spec.flights[0].records = {RecordSpec().change(0, 5).change(1, 6).change(2, 7)};
-  spec.flights[0].length_words = 11;  // the checksum byte is the first byte after the region
-  add("checksum byte past the region", spec, "Unexpected end of data record");
+  desc = DataFileSpec();
+  desc.flights.resize(1);
+  desc.flights[0].records = {RecordSpec().change(0, 5).change(1, 6).change(2, 7)};
+  desc.flights[0].length_words = 11;  // the checksum byte is the first byte after the region
+  add("checksum byte past the region", desc, "Unexpected end of data record");
 
-  spec.flights[0].records = {
+  desc.flights[0].records = {
       RecordSpec().change(0, 5).change(8, 1).change(16, 1).change(24, 1).change(32, 1).change(40,
                                                                                               1)};
-  spec.flights[0].length_words = 10;  // region ends after the second field-flag byte
-  add("flag bytes past the region", spec, "Unexpected end of data record");
+  desc.flights[0].length_words = 10;  // region ends after the second field-flag byte
+  add("flag bytes past the region", desc, "Unexpected end of data record");
 
-  spec = varied_file();
-  spec.flights[0].trailing = {0x3F, 0x00, 0x00, 0x00};
-  add("leftover bytes announcing flag bytes", spec, "Unexpected end of data record");
+  desc = varied_file();
+  desc.flights[0].trailing = {0x3F, 0x00, 0x00, 0x00};
+  add("leftover bytes announcing flag bytes", desc, "Unexpected end of data record");
 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     testing::TempDir dir;
-    const Outcome outcome = rewrite(dir, "R.DAT", testdata::build_bytes(c.spec));
+    const Outcome outcome = rewrite(dir, "R.DAT", testdata::build_bytes(c.desc));
     EXPECT_TRUE(outcome.failed);
     EXPECT_EQ(outcome.message, c.message);
     EXPECT_EQ(outcome.output, "");
@@ -434,13 +434,13 @@ TEST(LegacyRewrite, EveryFailureLeavesNoCopy) {
 TEST(LegacyRewrite, SevenWordFlightWhoseFollowingByteIsNoChecksum) {
   for (const size_t index : {size_t{1}, size_t{2}}) {
     SCOPED_TRACE(index);
-    DataFileSpec spec = varied_file();
-    FlightSpec header_only = spec.flights[index];
+    DataFileSpec desc = varied_file();
+    FlightSpec header_only = desc.flights[index];
     header_only.records.clear();
     header_only.trailing.clear();
     const uint8_t wrong = wrong_header_checksum(header_only);
     testing::TempDir dir;
-    const Outcome outcome = rewrite(dir, "R.DAT", with_seven_word_flight(spec, index, wrong));
+    const Outcome outcome = rewrite(dir, "R.DAT", with_seven_word_flight(desc, index, wrong));
     EXPECT_TRUE(outcome.failed);
     EXPECT_EQ(outcome.message, "Flight header checksum failed");
     EXPECT_EQ(dir.list(), std::vector<std::string>{"R.DAT"});
@@ -450,9 +450,9 @@ TEST(LegacyRewrite, SevenWordFlightWhoseFollowingByteIsNoChecksum) {
 // A file cut anywhere in its flight data is refused at the first region that does not end
 // before the cut; a cut among the bytes after the last region still gives a whole copy.
 TEST(LegacyRewrite, EveryTruncationOfTheFlightData) {
-  const DataFileSpec spec = varied_file();
-  const testdata::BuiltFile built = testdata::build_data_file(spec);
-  const Bytes expected = testdata::build_bytes(legacy_form(spec, "299"));
+  const DataFileSpec desc = varied_file();
+  const testdata::BuiltFile built = testdata::build_data_file(desc);
+  const Bytes expected = testdata::build_bytes(legacy_form(desc, "299"));
   const size_t last_end = built.flight_offsets.back() + built.flight_sizes.back();
   for (size_t size = built.data_start; size < built.bytes.size(); ++size) {
     SCOPED_TRACE(size);
@@ -537,8 +537,8 @@ TEST(LegacyRewrite, CopyBesideAnInputNamedWithBackslashes) {
 TEST(LegacyRewrite, ExistingCopyIsReplaced) {
   testing::TempDir dir;
   dir.write("R-MEND.DAT", Bytes(5000, 0xEE));
-  const DataFileSpec spec = varied_file();
-  expect_copy(dir, testdata::build_bytes(spec), testdata::build_bytes(legacy_form(spec, "299")));
+  const DataFileSpec desc = varied_file();
+  expect_copy(dir, testdata::build_bytes(desc), testdata::build_bytes(legacy_form(desc, "299")));
 }
 
 #ifdef _WIN32
@@ -592,12 +592,12 @@ TEST(LegacyRewrite, LongPathIsNotCut) {
   const std::string sub(200, 'd');
   std::filesystem::create_directory(dir.file(sub));
   const std::string name = sub + "/" + std::string(60, 'R') + ".DAT";
-  const DataFileSpec spec = varied_file();
-  const Outcome outcome = rewrite(dir, name, testdata::build_bytes(spec));
+  const DataFileSpec desc = varied_file();
+  const Outcome outcome = rewrite(dir, name, testdata::build_bytes(desc));
   ASSERT_FALSE(outcome.failed) << outcome.message;
   EXPECT_GT(dir.file(name).size(), 259u);
   EXPECT_EQ(as_bytes(dir.read(sub + "/" + std::string(60, 'R') + "-MEND.DAT")),
-            testdata::build_bytes(legacy_form(spec, "299")));
+            testdata::build_bytes(legacy_form(desc, "299")));
 }
 #endif
 

@@ -174,35 +174,35 @@ std::vector<uint8_t> encode_flight(const FlightSpec& flight) {
   return encode_region(flight, nullptr);
 }
 
-BuiltFile build_data_file(const DataFileSpec& spec) {
+BuiltFile build_data_file(const DataFileSpec& desc) {
   BuiltFile built;
   std::vector<std::vector<uint8_t>> regions;
-  for (const FlightSpec& flight : spec.flights) {
+  for (const FlightSpec& flight : desc.flights) {
     built.record_offsets.emplace_back();
     regions.push_back(encode_region(flight, &built.record_offsets.back()));
   }
 
   std::string header;
-  if (spec.aircraft_number) header += header_record("U," + *spec.aircraft_number);
-  if (spec.include_other_records) {
+  if (desc.aircraft_number) header += header_record("U," + *desc.aircraft_number);
+  if (desc.include_other_records) {
     header += header_record("A,305,230,500,415,60,1650,230,90");
     header += header_record("F,0,999,0,2950,2950");
     header += header_record("T,5,17,24,9,5,0");
   }
-  if (spec.include_config) {
+  if (desc.include_config) {
     built.config_offset = header.size();
-    header += header_record("C," + std::to_string(spec.model) + "," +
-                            std::to_string(spec.feature_flags & 0xFFFF) + "," +
-                            std::to_string(spec.feature_flags >> 16) + "," +
-                            std::to_string(spec.config_word) + "," + spec.firmware_version);
+    header += header_record("C," + std::to_string(desc.model) + "," +
+                            std::to_string(desc.feature_flags & 0xFFFF) + "," +
+                            std::to_string(desc.feature_flags >> 16) + "," +
+                            std::to_string(desc.config_word) + "," + desc.firmware_version);
   }
-  for (size_t i = 0; i < spec.flights.size(); ++i) {
+  for (size_t i = 0; i < desc.flights.size(); ++i) {
     const uint16_t words =
-        spec.flights[i].length_words.value_or(static_cast<uint16_t>(regions[i].size() / 2));
-    header += header_record("D," + std::to_string(spec.flights[i].flight_number) + "," +
+        desc.flights[i].length_words.value_or(static_cast<uint16_t>(regions[i].size() / 2));
+    header += header_record("D," + std::to_string(desc.flights[i].flight_number) + "," +
                             std::to_string(words));
   }
-  for (const std::string& record : spec.extra_records) header += record;
+  for (const std::string& record : desc.extra_records) header += record;
   header += header_record("L,1");
 
   built.bytes.assign(header.begin(), header.end());
@@ -212,11 +212,11 @@ BuiltFile build_data_file(const DataFileSpec& spec) {
     built.flight_sizes.push_back(static_cast<uint32_t>(region.size()));
     built.bytes.insert(built.bytes.end(), region.begin(), region.end());
   }
-  built.bytes.insert(built.bytes.end(), spec.after_flights.begin(), spec.after_flights.end());
+  built.bytes.insert(built.bytes.end(), desc.after_flights.begin(), desc.after_flights.end());
   return built;
 }
 
-std::vector<uint8_t> build_bytes(const DataFileSpec& spec) { return build_data_file(spec).bytes; }
+std::vector<uint8_t> build_bytes(const DataFileSpec& desc) { return build_data_file(desc).bytes; }
 
 void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

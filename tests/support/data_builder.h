@@ -51,7 +51,7 @@ struct RecordSpec {
   RecordSpec& change_rpm(int change);
 };
 
-// The bytes of a record in `form` (unless the spec overrides it).
+// The bytes of a record in `form` (unless the record names another).
 std::vector<uint8_t> encode_record(const RecordSpec& record, ChecksumForm form);
 
 struct FlightSpec {
@@ -102,8 +102,8 @@ struct BuiltFile {
   size_t config_offset = std::string::npos;
 };
 
-BuiltFile build_data_file(const DataFileSpec& spec);
-std::vector<uint8_t> build_bytes(const DataFileSpec& spec);
+BuiltFile build_data_file(const DataFileSpec& desc);
+std::vector<uint8_t> build_bytes(const DataFileSpec& desc);
 
 // Writes bytes to a file, replacing it; throws std::runtime_error on failure.
 void write_file(const std::string& path, const std::vector<uint8_t>& bytes);
