@@ -1,10 +1,10 @@
 // Times the real datmend program as a whole process on the inputs that bench_inputs wrote,
-// against the floor of one cp of the same CSV files into a new directory, and prints a
-// Markdown report on standard output.
+// against the floor of one cp of the same CSV files into a new directory (and of the same
+// copy made with plain reads and writes), and prints a Markdown report on standard output.
 // Usage: bench_runner --program <datmend> [--runs N] [--only <case>]... <scratch directory>
 // Per case: one untimed run that warms the cache and checks the output (one CSV file per
 // flight, the expected number of rows), then N timed runs of the conversion, each on new
-// files, each followed by a timed cp; the runs go round the cases in turn and the medians
+// files, each followed by the two timed copies; the runs go round the cases in turn and the medians
 // are reported. Dirty pages are written out (sync) before every timed step, so no step pays
 // for the one before.
 #include <sys/utsname.h>
