@@ -182,14 +182,14 @@ RecordSpec next_record(Instrument& instrument, bool first, Rng& rng) {
 }  // namespace
 
 SyntheticFlight make_synthetic_flight(const FlightPlan& plan, Rng& rng) {
-  testdata::FlightSpec spec;
-  spec.flight_number = plan.flight_number;
-  spec.flags = plan.flags;
-  spec.unit_flags = 0x20;
-  spec.interval = plan.interval;
-  spec.date = plan.date;
-  spec.time = plan.time;
-  spec.form = testdata::ChecksumForm::kSum;
+  testdata::FlightSpec desc;
+  desc.flight_number = plan.flight_number;
+  desc.flags = plan.flags;
+  desc.unit_flags = 0x20;
+  desc.interval = plan.interval;
+  desc.date = plan.date;
+  desc.time = plan.time;
+  desc.form = testdata::ChecksumForm::kSum;
 
   SyntheticFlight flight;
   Instrument instrument = start_instrument(plan);
@@ -198,14 +198,14 @@ SyntheticFlight make_synthetic_flight(const FlightPlan& plan, Rng& rng) {
   size_t size = kFlightHeaderBytes;
   while (plan.max_records == 0 || flight.records < plan.max_records) {
     RecordSpec record = next_record(instrument, flight.records == 0, rng);
-    const size_t bytes = testdata::encode_record(record, spec.form).size();
+    const size_t bytes = testdata::encode_record(record, desc.form).size();
     if (size + bytes > limit) break;
     size += bytes;
     ++flight.records;
     flight.rows += record.repeat_count + 1u;
-    spec.records.push_back(std::move(record));
+    desc.records.push_back(std::move(record));
   }
-  flight.region = testdata::encode_flight(spec);
+  flight.region = testdata::encode_flight(desc);
   return flight;
 }
 
