@@ -26,6 +26,7 @@ using testdata::FlightSpec;
 using testdata::RecordSpec;
 using testing::CliOptions;
 using testing::CliResult;
+using testing::sorted;
 using testing::TempDir;
 
 constexpr const char* DAT = "FLIGHTS.DAT";
@@ -94,11 +95,6 @@ std::string read_csv(const TempDir& dir, const std::string& name) {
     return text;
   }
   return "\"EZSave     MM/DD/YY\"\r\n" + text.substr(static_cast<size_t>(match.length(0)));
-}
-
-std::vector<std::string> sorted(std::vector<std::string> names) {
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 // Flight n of the failure suite: two rows, six minutes apart.

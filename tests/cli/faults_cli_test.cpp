@@ -27,15 +27,9 @@ using testdata::FlightSpec;
 using testdata::RecordSpec;
 using testing::CliOptions;
 using testing::CliResult;
+using testing::sorted;
 using testing::TempDir;
 using Bytes = std::vector<uint8_t>;
-
-Bytes as_bytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
-
-std::vector<std::string> sorted(std::vector<std::string> names) {
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 // Flight 1 is short; flight 2 has thousands of rows, far more than the CSV writer buffers
 // at once, so its file is written in several writes.
@@ -108,7 +102,7 @@ TEST(FaultsCli, CsvNameTakenByADirectory) {
   EXPECT_EQ(dir.list(), sorted({"F00001-MEND.CSV", "F00002-MEND.CSV", "IN.DAT"}));
   EXPECT_EQ(dir.read("F00001-MEND.CSV"), good_file(good, "F00001-MEND.CSV"));
   EXPECT_TRUE(std::filesystem::is_empty(dir.file("F00002-MEND.CSV")));
-  EXPECT_EQ(as_bytes(dir.read("IN.DAT")), input);
+  EXPECT_EQ(dir.read_bytes("IN.DAT"), input);
 }
 
 // A directory the program may not write to, as a user for whom permission bits count:
@@ -142,7 +136,7 @@ TEST(FaultsCli, OutputDirectoryNotWritable) {
     EXPECT_EQ(result.exit_status, 1) << c.args.front();
     EXPECT_EQ(result.output, c.output);
     EXPECT_EQ(dir.list(), std::vector<std::string>{"IN.DAT"}) << c.args.front();
-    EXPECT_EQ(as_bytes(dir.read("IN.DAT")), input);
+    EXPECT_EQ(dir.read_bytes("IN.DAT"), input);
   }
 }
 
@@ -176,7 +170,7 @@ TEST(FaultsCli, CsvWriteFailsPartWay) {
   EXPECT_LE(partial.size(), kLimit);
   // Not EXPECT_EQ: a failure would print a quarter of a megabyte.
   EXPECT_TRUE(partial == unpatched.substr(0, partial.size())) << partial.substr(0, 400);
-  EXPECT_EQ(as_bytes(dir.read("IN.DAT")), input);
+  EXPECT_EQ(dir.read_bytes("IN.DAT"), input);
 }
 
 // The legacy copy goes out in one write: past the limit it fails, and the part on disk is
@@ -198,7 +192,7 @@ TEST(FaultsCli, LegacyWriteFailsPartWay) {
   const std::string partial = dir.read("IN-MEND.DAT");
   EXPECT_EQ(partial.size(), limit);
   EXPECT_TRUE(partial == copy.substr(0, partial.size()));
-  EXPECT_EQ(as_bytes(dir.read("IN.DAT")), input);
+  EXPECT_EQ(dir.read_bytes("IN.DAT"), input);
 }
 
 // An input that cannot be read ends the run after the earlier file was converted whole:
@@ -247,8 +241,8 @@ TEST(FaultsCli, InputThatCannotBeRead) {
     EXPECT_EQ(dir.read("F00002-MEND.CSV"), good_file(good, "F00002-MEND.CSV"));
     EXPECT_TRUE(std::filesystem::is_empty(dir.file("B.DAT")));
     std::filesystem::permissions(dir.file("C.DAT"), std::filesystem::perms::owner_read);
-    EXPECT_EQ(as_bytes(dir.read("A.DAT")), input);
-    EXPECT_EQ(as_bytes(dir.read("C.DAT")), input);
+    EXPECT_EQ(dir.read_bytes("A.DAT"), input);
+    EXPECT_EQ(dir.read_bytes("C.DAT"), input);
   }
 }
 

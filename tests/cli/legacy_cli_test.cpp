@@ -21,17 +21,11 @@ using testdata::FlightSpec;
 using testdata::RecordSpec;
 using testing::CliOptions;
 using testing::CliResult;
+using testing::sorted;
 using testing::TempDir;
 using Bytes = std::vector<uint8_t>;
 
 constexpr char kNotice[] = "This data file is the older version and doesn't need to be changed\n";
-
-Bytes as_bytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
-
-std::vector<std::string> sorted(std::vector<std::string> names) {
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 // Three flights the conversion reads too, with repeat counts, scale bytes, signs, a flight
 // without records and a byte left at the end of a region.
@@ -56,16 +50,6 @@ DataFileSpec three_flights() {
   return desc;
 }
 
-// The same file as the older format carries it.
-DataFileSpec legacy_form(DataFileSpec desc, const std::string& version) {
-  desc.firmware_version = version;
-  for (FlightSpec& flight : desc.flights) {
-    flight.form = ChecksumForm::kXor;
-    for (RecordSpec& record : flight.records) record.form = ChecksumForm::kXor;
-  }
-  return desc;
-}
-
 CliResult run_in(const TempDir& dir, const std::vector<std::string>& args) {
   CliOptions options;
   options.working_dir = dir.path();
@@ -82,9 +66,9 @@ TEST(LegacyCli, WritesTheCopyBesideTheInput) {
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(result.output, testing::stdout_text("R250704.DAT\n"));
   EXPECT_EQ(dir.list(), sorted({"R250704-MEND.DAT", "R250704.DAT"}));
-  EXPECT_EQ(as_bytes(dir.read("R250704-MEND.DAT")),
-            testdata::build_bytes(legacy_form(desc, "299")));
-  EXPECT_EQ(as_bytes(dir.read("R250704.DAT")), input);
+  EXPECT_EQ(dir.read_bytes("R250704-MEND.DAT"),
+            testdata::build_bytes(testdata::in_legacy_form(desc, "299")));
+  EXPECT_EQ(dir.read_bytes("R250704.DAT"), input);
 }
 
 TEST(LegacyCli, TwinModelIsLoweredTo139) {
@@ -96,7 +80,8 @@ TEST(LegacyCli, TwinModelIsLoweredTo139) {
   const CliResult result = run_in(dir, {"-r", "TWIN.DAT"});
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(result.output, testing::stdout_text("TWIN.DAT\n"));
-  EXPECT_EQ(as_bytes(dir.read("TWIN-MEND.DAT")), testdata::build_bytes(legacy_form(desc, "139")));
+  EXPECT_EQ(dir.read_bytes("TWIN-MEND.DAT"),
+            testdata::build_bytes(testdata::in_legacy_form(desc, "139")));
 }
 
 // An older file gets the notice and no copy, and the run goes on with the next file.
@@ -116,7 +101,8 @@ TEST(LegacyCli, OlderVersionNoticeThenTheNextFile) {
   EXPECT_EQ(result.output, testing::stdout_text(std::string("OLD1.DAT\n") + kNotice + "OLD2.DAT\n" +
                                                 kNotice + "NEW.JPI\n"));
   EXPECT_EQ(dir.list(), sorted({"NEW-MEND.DAT", "NEW.JPI", "OLD1.DAT", "OLD2.DAT"}));
-  EXPECT_EQ(as_bytes(dir.read("NEW-MEND.DAT")), testdata::build_bytes(legacy_form(current, "299")));
+  EXPECT_EQ(dir.read_bytes("NEW-MEND.DAT"),
+            testdata::build_bytes(testdata::in_legacy_form(current, "299")));
 }
 
 // "-f#" does not limit the rewrite and "-s" does not drop the suffix; the extension is
@@ -124,7 +110,7 @@ TEST(LegacyCli, OlderVersionNoticeThenTheNextFile) {
 TEST(LegacyCli, SwitchesAndNames) {
   const DataFileSpec desc = three_flights();
   const Bytes input = testdata::build_bytes(desc);
-  const Bytes expected = testdata::build_bytes(legacy_form(desc, "299"));
+  const Bytes expected = testdata::build_bytes(testdata::in_legacy_form(desc, "299"));
   TempDir dir;
   for (const char* name : {"a.dat", "B.JPI", "NOEXT", "C-MEND.DAT"}) dir.write(name, input);
   const CliResult result =
@@ -134,15 +120,15 @@ TEST(LegacyCli, SwitchesAndNames) {
   // a.dat and B.JPI were converted (flight 102 only) before "-r" was given.
   EXPECT_EQ(dir.list(), sorted({"B.JPI", "C-MEND-MEND.DAT", "C-MEND.DAT", "F00102-MEND.CSV",
                                 "F00102.CSV", "NOEXT", "NOEXT-MEND.DAT", "a.dat"}));
-  EXPECT_EQ(as_bytes(dir.read("NOEXT-MEND.DAT")), expected);
-  EXPECT_EQ(as_bytes(dir.read("C-MEND-MEND.DAT")), expected);
+  EXPECT_EQ(dir.read_bytes("NOEXT-MEND.DAT"), expected);
+  EXPECT_EQ(dir.read_bytes("C-MEND-MEND.DAT"), expected);
 
   TempDir second;
   second.write("R.JPI", input);
   const CliResult later = run_in(second, {"-r", "-f103", "-s", "R.JPI"});
   EXPECT_EQ(later.exit_status, 0);
   EXPECT_EQ(second.list(), sorted({"R-MEND.DAT", "R.JPI"}));
-  EXPECT_EQ(as_bytes(second.read("R-MEND.DAT")), expected);
+  EXPECT_EQ(second.read_bytes("R-MEND.DAT"), expected);
 }
 
 // A pattern's list is complete before its first file is rewritten, so the copies written
@@ -173,7 +159,7 @@ TEST(LegacyCli, CopyConvertsToTheSameFlights) {
   original.write("R.DAT", input);
   ASSERT_EQ(run_in(original, {"-r", "R.DAT"}).exit_status, 0);
   TempDir copied;
-  copied.write("R.DAT", as_bytes(original.read("R-MEND.DAT")));
+  copied.write("R.DAT", original.read_bytes("R-MEND.DAT"));
   ASSERT_EQ(run_in(original, {"R.DAT"}).exit_status, 0);
   ASSERT_EQ(run_in(copied, {"R.DAT"}).exit_status, 0);
   for (const char* csv : {"F00101-MEND.CSV", "F00102-MEND.CSV", "F00103-MEND.CSV"}) {
@@ -195,7 +181,8 @@ TEST(LegacyCli, ExistingCopyIsReplaced) {
   dir.write("R-MEND.DAT", std::string(9000, 'x'));
   const CliResult result = run_in(dir, {"-r", "R.DAT"});
   EXPECT_EQ(result.exit_status, 0);
-  EXPECT_EQ(as_bytes(dir.read("R-MEND.DAT")), testdata::build_bytes(legacy_form(desc, "299")));
+  EXPECT_EQ(dir.read_bytes("R-MEND.DAT"),
+            testdata::build_bytes(testdata::in_legacy_form(desc, "299")));
 }
 
 // The first error ends the run: no copy of the failing file, later files untouched.

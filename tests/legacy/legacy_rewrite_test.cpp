@@ -29,19 +29,6 @@ using Bytes = std::vector<uint8_t>;
 
 constexpr char kNotice[] = "This data file is the older version and doesn't need to be changed\n";
 
-Bytes as_bytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
-
-// The same file as the older format carries it: every checksum byte in the XOR form and the
-// given version in "$C".
-DataFileSpec legacy_form(DataFileSpec desc, const std::string& version) {
-  desc.firmware_version = version;
-  for (FlightSpec& flight : desc.flights) {
-    flight.form = ChecksumForm::kXor;
-    for (RecordSpec& record : flight.records) record.form = ChecksumForm::kXor;
-  }
-  return desc;
-}
-
 // Three flights that use every part of the record layout: repeat counts, scale bytes,
 // sign flags, flag bytes present but empty, a flight without records, leftover bytes at
 // the end of a region, and bytes after the last region.
@@ -148,8 +135,8 @@ void expect_copy(const testing::TempDir& dir, const Bytes& input, const Bytes& e
   ASSERT_FALSE(outcome.failed) << outcome.message;
   EXPECT_EQ(outcome.output, "");
   EXPECT_EQ(dir.list(), (std::vector<std::string>{"R-MEND.DAT", "R.DAT"}));
-  EXPECT_EQ(as_bytes(dir.read("R-MEND.DAT")), expected);
-  EXPECT_EQ(as_bytes(dir.read("R.DAT")), input);
+  EXPECT_EQ(dir.read_bytes("R-MEND.DAT"), expected);
+  EXPECT_EQ(dir.read_bytes("R.DAT"), input);
 }
 
 TEST(LegacyRewrite, CopyCarriesXorChecksumsAndTheLoweredVersion) {
@@ -168,7 +155,7 @@ TEST(LegacyRewrite, CopyCarriesXorChecksumsAndTheLoweredVersion) {
     desc.model = c.model;
     desc.firmware_version = c.version;
     const Bytes input = testdata::build_bytes(desc);
-    const Bytes expected = testdata::build_bytes(legacy_form(desc, c.lowered));
+    const Bytes expected = testdata::build_bytes(testdata::in_legacy_form(desc, c.lowered));
     ASSERT_EQ(input.size(), expected.size());
     ASSERT_NE(input, expected);
     testing::TempDir dir;
@@ -224,7 +211,7 @@ TEST(LegacyRewrite, HeaderOnlyChanges) {
     SCOPED_TRACE(c.label);
     testing::TempDir dir;
     expect_copy(dir, testdata::build_bytes(c.desc),
-                testdata::build_bytes(legacy_form(c.desc, c.lowered)));
+                testdata::build_bytes(testdata::in_legacy_form(c.desc, c.lowered)));
   }
 }
 
@@ -234,7 +221,7 @@ TEST(LegacyRewrite, FileEndingInTheCarriageReturnOfTheLastRecord) {
   DataFileSpec desc;
   desc.after_flights.clear();
   Bytes input = testdata::build_bytes(desc);
-  Bytes expected = testdata::build_bytes(legacy_form(desc, "299"));
+  Bytes expected = testdata::build_bytes(testdata::in_legacy_form(desc, "299"));
   ASSERT_EQ(input.back(), '\n');
   input.pop_back();
   expected.pop_back();
@@ -248,9 +235,9 @@ TEST(LegacyRewrite, AcceptsEitherChecksumFormOnInput) {
   mixed.flights[0].form = ChecksumForm::kXor;
   mixed.flights[2].records[1].form = ChecksumForm::kXor;
   mixed.flights[0].records[3].form = ChecksumForm::kSum;
-  const Bytes expected = testdata::build_bytes(legacy_form(sum_form, "299"));
+  const Bytes expected = testdata::build_bytes(testdata::in_legacy_form(sum_form, "299"));
   const std::pair<const char*, DataFileSpec> cases[] = {
-      {"all in the XOR form", legacy_form(sum_form, "300")},
+      {"all in the XOR form", testdata::in_legacy_form(sum_form, "300")},
       {"mixed", mixed},
   };
   for (const auto& [label, desc] : cases) {
@@ -265,7 +252,8 @@ TEST(LegacyRewrite, FlightNumberOfTheHeaderIsNotCompared) {
   desc.flights[0].header_flight_number = 999;
   desc.flights[2].header_flight_number = 0;
   testing::TempDir dir;
-  expect_copy(dir, testdata::build_bytes(desc), testdata::build_bytes(legacy_form(desc, "299")));
+  expect_copy(dir, testdata::build_bytes(desc),
+              testdata::build_bytes(testdata::in_legacy_form(desc, "299")));
 }
 
 // One to three bytes at the end of a region hold no record and are copied as they are;
@@ -294,7 +282,7 @@ TEST(LegacyRewrite, LeftoverBytesOfARegionAreNotLookedAt) {
     const testdata::BuiltFile built = testdata::build_data_file(desc);
     ASSERT_EQ(built.flight_sizes[0] % 2, 0u);
     testing::TempDir dir;
-    expect_copy(dir, built.bytes, testdata::build_bytes(legacy_form(desc, "299")));
+    expect_copy(dir, built.bytes, testdata::build_bytes(testdata::in_legacy_form(desc, "299")));
   }
 }
 
@@ -329,7 +317,7 @@ TEST(LegacyRewrite, SevenWordFlightLeavesTheByteAfterItsRegionAlone) {
     for (const size_t index : {size_t{0}, size_t{1}, size_t{2}}) {
       SCOPED_TRACE(std::to_string(index) + (form == ChecksumForm::kSum ? " sum" : " xor"));
       DataFileSpec desc = varied_file();
-      if (form == ChecksumForm::kXor) desc = legacy_form(desc, "300");
+      if (form == ChecksumForm::kXor) desc = testdata::in_legacy_form(desc, "300");
       FlightSpec header_only = desc.flights[index];
       header_only.records.clear();
       header_only.trailing.clear();
@@ -340,7 +328,8 @@ TEST(LegacyRewrite, SevenWordFlightLeavesTheByteAfterItsRegionAlone) {
       const uint8_t checksum = form == ChecksumForm::kSum ? sum : x;
 
       const Bytes input = with_seven_word_flight(desc, index, checksum);
-      const Bytes expected = with_seven_word_flight(legacy_form(desc, "299"), index, checksum);
+      const Bytes expected =
+          with_seven_word_flight(testdata::in_legacy_form(desc, "299"), index, checksum);
       testing::TempDir dir;
       expect_copy(dir, input, expected);
     }
@@ -452,7 +441,7 @@ TEST(LegacyRewrite, SevenWordFlightWhoseFollowingByteIsNoChecksum) {
 TEST(LegacyRewrite, EveryTruncationOfTheFlightData) {
   const DataFileSpec desc = varied_file();
   const testdata::BuiltFile built = testdata::build_data_file(desc);
-  const Bytes expected = testdata::build_bytes(legacy_form(desc, "299"));
+  const Bytes expected = testdata::build_bytes(testdata::in_legacy_form(desc, "299"));
   const size_t last_end = built.flight_offsets.back() + built.flight_sizes.back();
   for (size_t size = built.data_start; size < built.bytes.size(); ++size) {
     SCOPED_TRACE(size);
@@ -465,7 +454,7 @@ TEST(LegacyRewrite, EveryTruncationOfTheFlightData) {
       EXPECT_EQ(dir.list(), std::vector<std::string>{"R.DAT"});
     } else {
       ASSERT_FALSE(outcome.failed) << outcome.message;
-      EXPECT_EQ(as_bytes(dir.read("R-MEND.DAT")),
+      EXPECT_EQ(dir.read_bytes("R-MEND.DAT"),
                 Bytes(expected.begin(), expected.begin() + static_cast<long>(size)));
     }
   }
@@ -510,15 +499,15 @@ TEST(LegacyRewrite, NameOfTheCopy) {
       {"logs.2025/R", "logs.2025/R-MEND.DAT"},
   };
   const Bytes input = testdata::build_bytes(varied_file());
-  const Bytes expected = testdata::build_bytes(legacy_form(varied_file(), "299"));
+  const Bytes expected = testdata::build_bytes(testdata::in_legacy_form(varied_file(), "299"));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.input);
     testing::TempDir dir;
     std::filesystem::create_directory(dir.file("logs.2025"));
     const Outcome outcome = rewrite(dir, c.input, input);
     ASSERT_FALSE(outcome.failed) << outcome.message;
-    EXPECT_EQ(as_bytes(dir.read(c.copy)), expected);
-    EXPECT_EQ(as_bytes(dir.read(c.input)), input);
+    EXPECT_EQ(dir.read_bytes(c.copy), expected);
+    EXPECT_EQ(dir.read_bytes(c.input), input);
   }
 }
 
@@ -530,15 +519,16 @@ TEST(LegacyRewrite, CopyBesideAnInputNamedWithBackslashes) {
   dir.write("sub/R.JPI", input);
   const Outcome outcome = rewrite_at(dir.path() + "\\sub\\R.JPI", input);
   ASSERT_FALSE(outcome.failed) << outcome.message;
-  EXPECT_EQ(as_bytes(dir.read("sub/R-MEND.DAT")),
-            testdata::build_bytes(legacy_form(varied_file(), "299")));
+  EXPECT_EQ(dir.read_bytes("sub/R-MEND.DAT"),
+            testdata::build_bytes(testdata::in_legacy_form(varied_file(), "299")));
 }
 
 TEST(LegacyRewrite, ExistingCopyIsReplaced) {
   testing::TempDir dir;
   dir.write("R-MEND.DAT", Bytes(5000, 0xEE));
   const DataFileSpec desc = varied_file();
-  expect_copy(dir, testdata::build_bytes(desc), testdata::build_bytes(legacy_form(desc, "299")));
+  expect_copy(dir, testdata::build_bytes(desc),
+              testdata::build_bytes(testdata::in_legacy_form(desc, "299")));
 }
 
 #ifdef _WIN32
@@ -558,7 +548,7 @@ TEST(LegacyRewrite, CopyThatCannotBeCreated) {
     EXPECT_EQ(outcome.message, "Unable to open output file " + dir.file("R-MEND.DAT") + "\n" +
                                    platform::error_text(kDirectoryError));
     EXPECT_TRUE(std::filesystem::is_empty(dir.file("R-MEND.DAT")));
-    EXPECT_EQ(as_bytes(dir.read("R.DAT")), input);
+    EXPECT_EQ(dir.read_bytes("R.DAT"), input);
   }
   {
     SCOPED_TRACE("the input's directory is gone");
@@ -596,8 +586,8 @@ TEST(LegacyRewrite, LongPathIsNotCut) {
   const Outcome outcome = rewrite(dir, name, testdata::build_bytes(desc));
   ASSERT_FALSE(outcome.failed) << outcome.message;
   EXPECT_GT(dir.file(name).size(), 259u);
-  EXPECT_EQ(as_bytes(dir.read(sub + "/" + std::string(60, 'R') + "-MEND.DAT")),
-            testdata::build_bytes(legacy_form(desc, "299")));
+  EXPECT_EQ(dir.read_bytes(sub + "/" + std::string(60, 'R') + "-MEND.DAT"),
+            testdata::build_bytes(testdata::in_legacy_form(desc, "299")));
 }
 #endif
 
@@ -622,9 +612,9 @@ TEST(LegacyRewrite, WriteWholeFileWritesExactlyTheBytes) {
   bytes[11] = '\r';
   bytes[12] = 26;
   write_whole_file(dir.file("out.DAT"), bytes.data(), bytes.size());
-  EXPECT_EQ(as_bytes(dir.read("out.DAT")), bytes);
+  EXPECT_EQ(dir.read_bytes("out.DAT"), bytes);
   write_whole_file(dir.file("out.DAT"), bytes.data(), 3);
-  EXPECT_EQ(as_bytes(dir.read("out.DAT")), Bytes(bytes.begin(), bytes.begin() + 3));
+  EXPECT_EQ(dir.read_bytes("out.DAT"), Bytes(bytes.begin(), bytes.begin() + 3));
   write_whole_file(dir.file("out.DAT"), nullptr, 0);
   EXPECT_EQ(dir.read("out.DAT"), "");
 #ifndef _WIN32
@@ -647,8 +637,8 @@ TEST(LegacyRewrite, WriteLegacyCopyUsesTheGivenExtensionAndSuffix) {
   state.file_size = 5;
   write_legacy_copy(state, ".DAT", "-MEND");
   write_legacy_copy(state, "OUT", "_x");
-  EXPECT_EQ(as_bytes(dir.read("R250101-MEND.DAT")), bytes);
-  EXPECT_EQ(as_bytes(dir.read("R250101_x.OUT")), bytes);
+  EXPECT_EQ(dir.read_bytes("R250101-MEND.DAT"), bytes);
+  EXPECT_EQ(dir.read_bytes("R250101_x.OUT"), bytes);
 }
 
 }  // namespace

@@ -216,6 +216,15 @@ BuiltFile build_data_file(const DataFileSpec& desc) {
   return built;
 }
 
+DataFileSpec in_legacy_form(DataFileSpec desc, const std::string& version) {
+  desc.firmware_version = version;
+  for (FlightSpec& flight : desc.flights) {
+    flight.form = ChecksumForm::kXor;
+    for (RecordSpec& record : flight.records) record.form = ChecksumForm::kXor;
+  }
+  return desc;
+}
+
 std::vector<uint8_t> build_bytes(const DataFileSpec& desc) { return build_data_file(desc).bytes; }
 
 void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {

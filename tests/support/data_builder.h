@@ -103,6 +103,10 @@ struct BuiltFile {
 };
 
 BuiltFile build_data_file(const DataFileSpec& desc);
+
+// The same file as the older format carries it: every checksum byte in the XOR form and
+// `version` in "$C" (what "-r" should make of `desc`).
+DataFileSpec in_legacy_form(DataFileSpec desc, const std::string& version);
 std::vector<uint8_t> build_bytes(const DataFileSpec& desc);
 
 // Writes bytes to a file, replacing it; throws std::runtime_error on failure.

@@ -62,6 +62,11 @@ std::string TempDir::read(const std::string& name) const {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::vector<uint8_t> TempDir::read_bytes(const std::string& name) const {
+  const std::string text = read(name);
+  return std::vector<uint8_t>(text.begin(), text.end());
+}
+
 bool TempDir::exists(const std::string& name) const {
   std::error_code error;
   return fs::exists(file(name), error);
@@ -72,6 +77,11 @@ std::vector<std::string> TempDir::list() const {
   for (const auto& entry : fs::directory_iterator(path_)) {
     names.push_back(entry.path().filename().string());
   }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> sorted(std::vector<std::string> names) {
   std::sort(names.begin(), names.end());
   return names;
 }

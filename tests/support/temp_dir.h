@@ -21,6 +21,7 @@ class TempDir {
   void write(const std::string& name, const std::vector<uint8_t>& bytes) const;
   void write(const std::string& name, const std::string& text) const;
   std::string read(const std::string& name) const;
+  std::vector<uint8_t> read_bytes(const std::string& name) const;
   bool exists(const std::string& name) const;
   // Names of the entries, sorted.
   std::vector<std::string> list() const;
@@ -28,6 +29,9 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// The names in sorted order, to compare with list().
+std::vector<std::string> sorted(std::vector<std::string> names);
 
 }  // namespace datmend::testing
 
